@@ -1,0 +1,71 @@
+// What the protocol front end sees of the engine: the game state and the
+// operations it calls on it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// A cell or move: column x, row y; (-1, -1) means no move.
+struct TMyMove {
+    int x;
+    int y;
+};
+
+inline constexpr TMyMove NO_MOVE{-1, -1};
+
+inline constexpr int MAX_BOARD = 100;
+inline constexpr int MIN_BOARD = 5;
+
+// Cell codes of the board. A trial stone is its side's code plus one.
+inline constexpr int CELL_EMPTY = 0;
+inline constexpr int CELL_CANDIDATE = 1;
+inline constexpr int CELL_MINE = 2;
+inline constexpr int CELL_MINE_TRIAL = 3;
+inline constexpr int CELL_OPPONENT = 4;
+inline constexpr int CELL_OPPONENT_TRIAL = 5;
+// code & SIDE_MASK gives the side of a cell: 2 engine, 4 opponent, 0 none.
+inline constexpr int SIDE_MASK = 6;
+inline constexpr int SIDE_MINE = CELL_MINE;
+inline constexpr int SIDE_OPPONENT = CELL_OPPONENT;
+
+// The board, indexed [x][y]. Cells outside width x height may hold stones of
+// an earlier, larger board and are never read as part of the game.
+extern int board[MAX_BOARD][MAX_BOARD];
+// Board size; width 0 means no board has been set up.
+extern int width, height;
+// The last stone each side placed, or (-1, -1).
+extern TMyMove g_MyLastMove, g_OpponentLastMove;
+// State of the engine's random generator.
+extern std::uint32_t seed;
+// Tick count taken when the command that set up the board arrived; seeds rnd.
+extern std::uint32_t start_time;
+// Raised by the front end to ask a running turn to give up; read by the search.
+extern std::atomic<int> terminateAI;
+// INFO time values that the worker reads at the start of every turn.
+extern std::atomic<int> info_timeout_turn;
+extern std::atomic<int> info_time_left;
+
+// Every change of a cell goes through here. The board listing reads cells
+// from the other thread while a turn runs, so writes are relaxed atomic
+// stores (a plain store on common hardware); the worker's own reads stay plain.
+inline void SetCell(int x, int y, int code) {
+    std::atomic_ref<int>(board[x][y]).store(code, std::memory_order_relaxed);
+}
+
+void brain_init();
+void brain_restart();
+void brain_my(int x, int y);
+void brain_opponents(int x, int y);
+void brain_block(int x, int y);
+// 0 when a cell was emptied, 2 when it was off the board or already empty.
+int brain_takeback(int x, int y);
+void brain_end();
+// Computes the engine's move for one turn (see search.cpp).
+TMyMove brain_turn();
+
+// Reads one cell without a bounds test; safe while the worker changes cells.
+int fce_GetBoard(int x, int y);
+// True when the cell lies in the playing area and is empty.
+bool isFree(int x, int y);
+// One step of the linear congruential generator; a number below n (0 for n 0).
+std::uint32_t rnd(std::uint32_t n);

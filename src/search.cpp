@@ -1,0 +1,187 @@
+// The turn driver: the search stack, candidate generation, the positional
+// score and the final choice.
+#include "search.h"
+
+#include <algorithm>
+
+#include "platform.h"
+
+int g_AktualDepth;
+int g_CountMove[MAX_DEPTH];
+TMyMove g_ListMove[MAX_CANDIDATES][LIST_DEPTHS];
+TMoveStats g_MoveStats;
+TMyMove g_BestMove = NO_MOVE;
+int g_TickStart;
+int g_Time4MyMove;
+int boardValue[MAX_BOARD][MAX_BOARD];
+
+namespace {
+
+struct Step {
+    int dx, dy;
+};
+
+// The eight rays in the order candidates are discovered; rays 2k and 2k+1
+// are opposite, so pairs form the four lines of the positional score.
+constexpr Step RAYS[8] = {{-1, -1}, {+1, +1}, {-1, +1}, {+1, -1},
+                          {-1, 0},  {+1, 0},  {0, -1},  {0, +1}};
+constexpr int RAY_LENGTH = 4;
+
+bool OnBoard(int x, int y) {
+    return x >= 0 && y >= 0 && x < width && y < height;
+}
+
+// Walks the eight rays of one origin, listing empty cells until stopSide ends a ray.
+void AddRays(TMyMove origin, int stopSide) {
+    for (const Step& ray : RAYS)
+        for (int k = 1; k <= RAY_LENGTH; k++)
+            if (BreakAddMove(origin.x + k * ray.dx, origin.y + k * ray.dy, stopSide)) break;
+}
+
+}  // namespace
+
+// Push: one level down, remembering the deepest level of the turn.
+void fce_DepthInc() {
+    g_AktualDepth++;
+    if (g_AktualDepth > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth;
+}
+
+// Pop: one level up; every pop is one node of the statistics.
+void fce_DepthDec() {
+    g_AktualDepth--;
+    g_MoveStats.nodes++;
+}
+
+void fce_SetAktualDepth(int depth) {
+    g_AktualDepth = depth;
+}
+
+TMoveStats fce_GetStats() {
+    return g_MoveStats;
+}
+
+// Examines one cell of a ray; true when the ray ends there. A cell already
+// marked as a candidate, or a stone of the other side, is passed over so that
+// the ray reaches the cells behind it.
+bool BreakAddMove(int x, int y, int stopSide) {
+    if (!OnBoard(x, y)) return true;
+    const int code = board[x][y];
+    if (code == CELL_EMPTY) {
+        const int depth = g_AktualDepth;
+        SetCell(x, y, CELL_CANDIDATE);
+        g_ListMove[g_CountMove[depth]][depth] = {x, y};
+        g_CountMove[depth]++;
+        boardValue[x][y] = 0;
+        return false;
+    }
+    return (code & SIDE_MASK) == stopSide;
+}
+
+// Lists, at the current depth, the empty cells on the rays of both moves:
+// first the engine's move, then the opponent's; a move with negative x is absent.
+void GetAllMove(TMyMove mine, TMyMove opponent) {
+    const int depth = g_AktualDepth;
+    g_BestMove = NO_MOVE;
+    g_CountMove[depth] = 0;
+    if (mine.x < 0 && opponent.x < 0) {
+        g_ListMove[0][depth] = NO_MOVE;
+        return;
+    }
+    if (mine.x >= 0) AddRays(mine, SIDE_OPPONENT);
+    if (opponent.x >= 0) AddRays(opponent, SIDE_MINE);
+    // The marks only kept a cell from being listed twice.
+    for (int i = 0; i < g_CountMove[depth]; i++) {
+        const TMyMove c = g_ListMove[i][depth];
+        if (board[c.x][c.y] == CELL_CANDIDATE) SetCell(c.x, c.y, CELL_EMPTY);
+    }
+}
+
+// Product of one ray: opponent stones close to the cell weigh most, open
+// cells double, and an engine stone or the edge ends the ray.
+int EvalMoveWay(TMyMove cell, int dx, int dy) {
+    int result = 1;
+    for (int k = 1; k <= RAY_LENGTH; k++) {
+        const int x = cell.x + k * dx, y = cell.y + k * dy;
+        if (!OnBoard(x, y)) break;
+        const int code = board[x][y];
+        if ((code & SIDE_MASK) == SIDE_OPPONENT)
+            result *= 7 - k;
+        else if ((code & SIDE_MASK) == SIDE_MINE)
+            break;
+        else if (code == CELL_EMPTY)
+            result *= 2;
+    }
+    return result;
+}
+
+// Adds the positional score (sum over the four lines of the products of
+// their two opposite rays) to the cell's boardValue.
+void EvalMove(TMyMove cell) {
+    int ray[8];
+    for (int r = 0; r < 8; r++) ray[r] = EvalMoveWay(cell, RAYS[r].dx, RAYS[r].dy);
+    boardValue[cell.x][cell.y] += ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
+}
+
+void EvalMoves() {
+    for (int i = 0; i < g_CountMove[g_AktualDepth]; i++) EvalMove(g_ListMove[i][g_AktualDepth]);
+}
+
+// Uniform random choice among the candidates of the current depth with the
+// highest boardValue, by drawing indexes until one holds the maximum.
+TMyMove DefenseMove() {
+    const int depth = g_AktualDepth;
+    const int count = g_CountMove[depth];
+    int best = 0;
+    for (int i = 0; i < count; i++) {
+        const TMyMove c = g_ListMove[i][depth];
+        if (boardValue[c.x][c.y] > best) best = boardValue[c.x][c.y];
+    }
+    for (;;) {
+        const TMyMove c = g_ListMove[rnd(static_cast<std::uint32_t>(count))][depth];
+        if (boardValue[c.x][c.y] == best) return c;
+    }
+}
+
+// A random free cell, x drawn before y; (-1, -1) when a stop was requested
+// or the playing area has no free cell left, where drawing would never end.
+TMyMove RandomMove() {
+    int x = static_cast<int>(rnd(static_cast<std::uint32_t>(width)));
+    int y = static_cast<int>(rnd(static_cast<std::uint32_t>(height)));
+    if (terminateAI.load(std::memory_order_relaxed)) return NO_MOVE;
+    bool anyFree = false;
+    for (int cx = 0; cx < width && !anyFree; cx++)
+        for (int cy = 0; cy < height && !anyFree; cy++) anyFree = board[cx][cy] == CELL_EMPTY;
+    if (!anyFree) return NO_MOVE;
+    while (board[x][y] != CELL_EMPTY) {
+        x = static_cast<int>(rnd(static_cast<std::uint32_t>(width)));
+        y = static_cast<int>(rnd(static_cast<std::uint32_t>(height)));
+    }
+    return {x, y};
+}
+
+// Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
+TMyMove brain_turn() {
+    // 1-3. Start the clock, clear the statistics, take the budget.
+    g_TickStart = static_cast<int>(plat::GetTickCount());
+    g_MoveStats.depth = 0;
+    g_MoveStats.nodes = 0;
+    g_AktualDepth = 0;
+    g_Time4MyMove = std::min(info_time_left.load(std::memory_order_relaxed),
+                             info_timeout_turn.load(std::memory_order_relaxed));
+    // 4. Candidates around both last moves.
+    GetAllMove(g_MyLastMove, g_OpponentLastMove);
+    TMyMove move;
+    // 5-6. The tactical stages come here: a five is played at once, the
+    // others mark the cells they find in boardValue.
+    // 7. The positional score on top of the marks, then the best candidate.
+    if (g_CountMove[g_AktualDepth] <= 0) {
+        move = RandomMove();
+    } else {
+        EvalMoves();
+        move = DefenseMove();
+    }
+    // 8-9. Statistics; a turn without a move evaluates to 0.
+    g_MoveStats.eval = move.x >= 0 ? boardValue[move.x][move.y] : 0;
+    g_MoveStats.time = static_cast<int>(plat::GetTickCount() - static_cast<std::uint32_t>(g_TickStart));
+    return move;
+}

@@ -1,0 +1,56 @@
+// The move search: the search stack, candidate generation, the tactical
+// stages and the final choice.
+#pragma once
+
+#include "brain.h"
+
+inline constexpr int MAX_DEPTH = 50;
+inline constexpr int MAX_CANDIDATES = 64;
+// Rows of depth in the candidate lists; two more than the deepest listing.
+inline constexpr int LIST_DEPTHS = 52;
+
+// Marks that the stages assign in boardValue; each is above every mark below
+// it, and MARK_OPEN_FOUR is above every positional score (4 * 360 * 360).
+inline constexpr int MARK_OPEN_FOUR = 1000000;
+inline constexpr int MARK_DOUBLE_THREAT = 100000;
+inline constexpr int MARK_THREAT_SEQUENCE = 10000;
+
+// Statistics of one turn.
+struct TMoveStats {
+    int time;   // milliseconds the turn took
+    int eval;   // boardValue of the chosen cell
+    int depth;  // deepest g_AktualDepth reached
+    int nodes;  // number of pops
+};
+
+// Current depth of the search; 0 at the root of a turn.
+extern int g_AktualDepth;
+// Number of candidates listed at each depth.
+extern int g_CountMove[MAX_DEPTH];
+// Candidate lists, indexed [position][depth], in the order they were listed.
+extern TMyMove g_ListMove[MAX_CANDIDATES][LIST_DEPTHS];
+// Statistics of the current or last turn.
+extern TMoveStats g_MoveStats;
+// The cell found by CanIWin or CanOpponentWin; (-1, -1) when none.
+extern TMyMove g_BestMove;
+// Tick count at the start of the current turn.
+extern int g_TickStart;
+// Time budget of the current turn in milliseconds.
+extern int g_Time4MyMove;
+// Score of each cell for the final choice, indexed [x][y].
+extern int boardValue[MAX_BOARD][MAX_BOARD];
+
+// Search stack.
+void fce_DepthInc();
+void fce_DepthDec();
+void fce_SetAktualDepth(int depth);
+TMoveStats fce_GetStats();
+
+// Candidate generation and the positional choice.
+void GetAllMove(TMyMove mine, TMyMove opponent);
+bool BreakAddMove(int x, int y, int stopSide);
+int EvalMoveWay(TMyMove cell, int dx, int dy);
+void EvalMove(TMyMove cell);
+void EvalMoves();
+TMyMove DefenseMove();
+TMyMove RandomMove();
