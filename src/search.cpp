@@ -171,14 +171,20 @@ TMyMove brain_turn() {
     // 4. Candidates around both last moves.
     GetAllMove(g_MyLastMove, g_OpponentLastMove);
     TMyMove move;
-    // 5-6. The tactical stages come here: a five is played at once, the
-    // others mark the cells they find in boardValue.
-    // 7. The positional score on top of the marks, then the best candidate.
-    if (g_CountMove[g_AktualDepth] <= 0) {
-        move = RandomMove();
+    // 5. A five for either side is played at once, the engine's own first.
+    if (CanIWin() || CanOpponentWin()) {
+        move = g_BestMove;
     } else {
-        EvalMoves();
-        move = DefenseMove();
+        // 6. The tactical stages mark what they find; the first success ends the chain.
+        CanI4Open(false) || CanOpponent4Open(false) || CanI2Threat(false) ||
+            CanOpponent2Threat(false);
+        // 7. The positional score on top of the marks, then the best candidate.
+        if (g_CountMove[g_AktualDepth] <= 0) {
+            move = RandomMove();
+        } else {
+            EvalMoves();
+            move = DefenseMove();
+        }
     }
     // 8-9. Statistics; a turn without a move evaluates to 0.
     g_MoveStats.eval = move.x >= 0 ? boardValue[move.x][move.y] : 0;

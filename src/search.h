@@ -54,3 +54,20 @@ void EvalMove(TMyMove cell);
 void EvalMoves();
 TMyMove DefenseMove();
 TMyMove RandomMove();
+
+// Line patterns: what a stone of `side` on (x, y) would make.
+bool IsWinWay(int x, int y, int side, int direction);
+bool IsWin(int x, int y, int side);
+bool Is4OpenWay(int x, int y, int side, int direction);
+bool Is4Open(int x, int y, int side);
+
+// Wins and open fours over the candidates of the current depth.
+bool CanIWin();
+bool CanOpponentWin();
+bool CanI4Open(bool testOnly);
+bool CanOpponent4Open(bool testOnly);
+
+// Double threats.
+bool Is2Threat(int x, int y, int side);
+bool CanI2Threat(bool testOnly);
+bool CanOpponent2Threat(bool testOnly);

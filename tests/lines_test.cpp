@@ -1,0 +1,136 @@
+// Line patterns against pictures of single lines, and against a plain,
+// obviously correct twin on many random boards.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "testutil.h"
+
+namespace {
+
+constexpr int STEPS[4][2] = {{1, -1}, {1, 1}, {1, 0}, {0, 1}};
+
+// Plain twin: steps cell by cell with a bounds test on every read.
+bool Mine(int x, int y, int side) {
+    return x >= 0 && y >= 0 && x < width && y < height && (board[x][y] & SIDE_MASK) == side;
+}
+int PlainRun(int x, int y, int dx, int dy, int side) {
+    int n = 0;
+    while (n < 4 && Mine(x + (n + 1) * dx, y + (n + 1) * dy, side)) n++;
+    return n;
+}
+bool PlainOpenEnd(int x, int y) {
+    return x >= 0 && y >= 0 && x < width && y < height && board[x][y] == CELL_EMPTY;
+}
+bool PlainWinWay(int x, int y, int side, int d) {
+    const int dx = STEPS[d][0], dy = STEPS[d][1];
+    return PlainRun(x, y, -dx, -dy, side) + PlainRun(x, y, dx, dy, side) >= 4;
+}
+bool PlainOpenWay(int x, int y, int side, int d) {
+    const int dx = STEPS[d][0], dy = STEPS[d][1];
+    const int b = PlainRun(x, y, -dx, -dy, side), f = PlainRun(x, y, dx, dy, side);
+    return b < 4 && f < 4 && PlainOpenEnd(x - (b + 1) * dx, y - (b + 1) * dy) &&
+           PlainOpenEnd(x + (f + 1) * dx, y + (f + 1) * dy) && b + f >= 3;
+}
+
+struct Picture {
+    const char* line;  // backward to forward; c examined, | the edge, + candidate mark
+    bool win;
+    bool open;
+};
+
+// Lays a picture along direction d on an empty 20 x 20 board and returns the
+// examined cell. A picture with an edge is laid against that edge.
+TMyMove Lay(const std::string& line, int d) {
+    testutil::NewBoard(20, 20);
+    const int dx = STEPS[d][0], dy = STEPS[d][1];
+    const int n = static_cast<int>(line.size());
+    int x0 = 5, y0 = 10;
+    if (line.front() == '|') {  // index 0 lies just off the board
+        x0 = dx > 0 ? -1 : 10;
+        y0 = dy > 0 ? -1 : dy < 0 ? 20 : 10;
+    } else if (line.back() == '|') {  // index n - 1 lies just off the board
+        x0 = (dx > 0 ? 20 : 10) - (n - 1) * dx;
+        y0 = (dy > 0 ? 20 : dy < 0 ? -1 : 10) - (n - 1) * dy;
+    }
+    TMyMove c = NO_MOVE;
+    for (int i = 0; i < n; i++) {
+        const int x = x0 + i * dx, y = y0 + i * dy;
+        if (line[i] == '|') continue;
+        if (line[i] == 'c') c = {x, y};
+        else board[x][y] = testutil::CodeOf(line[i]);
+    }
+    return c;
+}
+
+// The same picture for the other side: stones of the two sides swapped.
+std::string Swapped(std::string line) {
+    for (char& ch : line) {
+        const char swaps[][2] = {{'X', 'O'}, {'O', 'X'}, {'x', 'o'}, {'o', 'x'}};
+        for (const auto& s : swaps)
+            if (ch == s[0]) {
+                ch = s[1];
+                break;
+            }
+    }
+    return line;
+}
+
+TEST(LinePatterns, Pictures) {
+    const Picture pictures[] = {
+        {"XXXXc", true, false},     {"XXcXX", true, true},    {"OXXcXX.", true, false},
+        {"XXXcXX", true, true},    {"OXXXcO", false, false},  {"OXXXc.", false, false},
+        {"XXXXXc", true, false},    {"XX.cXX", false, false},  {"|XXXXc", true, false},
+        {"cXXXX|", true, false},    {".cXXX.", false, true},   {"OcXXX.", false, false},
+        {".cXXXO", false, false},   {"|cXXX.", false, false},  {".XcXX.", false, true},
+        {".cXX.", false, false},    {".cXXX+", false, false},  {"XXocXX", false, false},
+        {".xXcXx.", true, true},    {".XXXc.", false, true},   {"..XXXcXXX..", true, true},
+        {".XXXXc.", true, false},   {".+cXXX.", false, false}, {"|XXcX.", false, false},
+    };
+    for (const Picture& p : pictures) {
+        for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
+            const std::string line = side == SIDE_MINE ? p.line : Swapped(p.line);
+            for (int d = 0; d < 4; d++) {
+                const TMyMove c = Lay(line, d);
+                // The examined cell itself is never read.
+                for (int code : {CELL_EMPTY, CELL_CANDIDATE, CELL_MINE_TRIAL, CELL_OPPONENT}) {
+                    board[c.x][c.y] = code;
+                    EXPECT_EQ(IsWinWay(c.x, c.y, side, d), p.win) << line << " direction " << d;
+                    EXPECT_EQ(Is4OpenWay(c.x, c.y, side, d), p.open) << line << " direction " << d;
+                    EXPECT_EQ(IsWin(c.x, c.y, side), p.win) << line;
+                    EXPECT_EQ(Is4Open(c.x, c.y, side), p.open) << line;
+                }
+            }
+        }
+    }
+}
+
+TEST(LinePatterns, MatchPlainTwinOnRandomBoards) {
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 400; round++) {
+        // Stones beyond the playing area too: a smaller board inside a used one.
+        std::uniform_int_distribution<int> size(5, 24);
+        testutil::NewBoard(size(random), size(random));
+        const int density = static_cast<int>(random() % 90) + 5;
+        for (int x = 0; x < MAX_BOARD; x++)
+            for (int y = 0; y < MAX_BOARD; y++)
+                board[x][y] = static_cast<int>(random() % 100) < density
+                                  ? static_cast<int>(random() % 6) : CELL_EMPTY;
+        for (int x = 0; x < width; x++)
+            for (int y = 0; y < height; y++)
+                for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
+                    bool anyWin = false, anyOpen = false;
+                    for (int d = 0; d < 4; d++) {
+                        const bool win = PlainWinWay(x, y, side, d), open = PlainOpenWay(x, y, side, d);
+                        ASSERT_EQ(IsWinWay(x, y, side, d), win) << x << "," << y << " d" << d;
+                        ASSERT_EQ(Is4OpenWay(x, y, side, d), open) << x << "," << y << " d" << d;
+                        anyWin |= win;
+                        anyOpen |= open;
+                    }
+                    ASSERT_EQ(IsWin(x, y, side), anyWin);
+                    ASSERT_EQ(Is4Open(x, y, side), anyOpen);
+                }
+    }
+}
+
+}  // namespace
