@@ -150,25 +150,25 @@ void DoRestart(const char*) {
     brain_restart();
 }
 
+// Waits for the worker (setting up the default board if needed), then reads
+// the coordinates; bad ones are answered here.
+bool StartAndParseCoord(const char* param, int& x, int& y) {
+    fce_Start();
+    if (parse_coord(param, &x, &y)) return true;
+    fce_WriteToPipe("ERROR bad coordinates");
+    return false;
+}
+
 void DoTurn(const char* param) {
     int x, y;
-    fce_Start();
-    if (!parse_coord(param, &x, &y)) {
-        fce_WriteToPipe("ERROR bad coordinates");
-        return;
-    }
+    if (!StartAndParseCoord(param, x, y)) return;
     brain_opponents(x, y);
     fce_Turn();
 }
 
 void DoPlay(const char* param) {
     int x, y;
-    fce_Start();
-    if (!parse_coord(param, &x, &y)) {
-        fce_WriteToPipe("ERROR bad coordinates");
-        return;
-    }
-    fce_DoMyMove(x, y);
+    if (StartAndParseCoord(param, x, y)) fce_DoMyMove(x, y);
 }
 
 void DoBegin(const char*) {
@@ -210,10 +210,11 @@ void DoBoard(const char*) {
     fce_Turn();
 }
 
+// Taking back an empty cell is answered like bad coordinates.
 void DoTakeback(const char* param) {
     int x, y;
-    fce_Start();
-    if (parse_coord(param, &x, &y) && brain_takeback(x, y) == 0)
+    if (!StartAndParseCoord(param, x, y)) return;
+    if (brain_takeback(x, y) == 0)
         fce_WriteToPipe("OK");
     else
         fce_WriteToPipe("ERROR bad coordinates");

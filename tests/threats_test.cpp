@@ -2,7 +2,6 @@
 // and that it leaves board, depth and the caller's list as they were.
 #include <gtest/gtest.h>
 
-#include "platform.h"
 #include "testutil.h"
 
 namespace {
@@ -102,13 +101,6 @@ TEST(Stages, FivesAndOpenFours) {
     EXPECT_EQ(boardValue[10][5], MARK_OPEN_FOUR);
     EXPECT_EQ(boardValue[5][5], 0);
 
-    // An engine stone beyond c2: only c1 is an open-four cell.
-    board[11][5] = CELL_MINE;
-    ListRoot(NO_MOVE, {8, 5});
-    EXPECT_TRUE(CanOpponent4Open(false));
-    EXPECT_EQ(boardValue[6][5], MARK_OPEN_FOUR);
-    EXPECT_EQ(boardValue[10][5], 0);
-
     // Empty list: nothing found, nothing written.
     g_AktualDepth = 3;
     g_CountMove[3] = 0;
@@ -139,38 +131,6 @@ TEST(Stages, DoubleThreatMarksTheFirstCandidateOnly) {
     for (const auto& [x, y] : testutil::ListAt(0))
         EXPECT_EQ(boardValue[x][y], std::make_pair(x, y) == doubles[0] ? MARK_DOUBLE_THREAT : 0);
     EXPECT_FALSE(CanOpponent2Threat(false));
-}
-
-TEST(Stages, TurnChain) {
-    plat::SetTickSource(+[]() -> std::uint32_t { return 500; });
-    // Own five first (eval 0), even when the opponent has one too.
-    testutil::NewBoard(20, 20, 1);
-    testutil::Place({".XXXX.", "......", ".OOOO."}, 5, 5);
-    g_MyLastMove = {9, 5};
-    g_OpponentLastMove = {9, 7};
-    TMyMove m = brain_turn();
-    EXPECT_EQ(m.y, 5);
-    EXPECT_EQ(fce_GetStats().eval, 0);
-    EXPECT_EQ(fce_GetStats().nodes, 0);
-
-    // An open three of the opponent: one of its two open-four cells.
-    testutil::NewBoard(20, 20, 2);
-    testutil::Place({"..OOO.."}, 5, 5);
-    g_OpponentLastMove = {8, 5};
-    m = brain_turn();
-    EXPECT_TRUE((m.x == 6 || m.x == 10) && m.y == 5);
-    EXPECT_GT(fce_GetStats().eval, MARK_OPEN_FOUR);
-
-    // Nothing tactical: one node per double-threat test of each side.
-    testutil::NewBoard(20, 20, 3);
-    board[10][10] = CELL_OPPONENT;
-    g_OpponentLastMove = {10, 10};
-    m = brain_turn();
-    EXPECT_EQ(fce_GetStats().nodes, 64);
-    EXPECT_EQ(fce_GetStats().depth, 1);
-    EXPECT_EQ(fce_GetStats().eval, 1536);
-    EXPECT_EQ(g_AktualDepth, 0);
-    plat::SetTickSource(nullptr);
 }
 
 }  // namespace
