@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform.h"
@@ -50,27 +51,16 @@ const char* SkipSpace(const char* p) {
     return p;
 }
 
-// Reads a sign and digits at p, saturating at the 32-bit limits, so that an
-// oversized number becomes a value every range test refuses instead of
-// wrapping onto the board. Returns false when there is no digit.
-bool ReadDigits(const char*& p, int& out) {
-    const char* q = p;
-    bool negative = false;
-    if (*q == '+' || *q == '-') negative = *q++ == '-';
-    if (*q < '0' || *q > '9') return false;
-    long long value = 0;
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    for (; *q >= '0' && *q <= '9'; q++)
-        if (value < limit) value = std::min(limit, value * 10 + (*q - '0'));
-    out = static_cast<int>(negative ? -value : value);
-    p = q;
-    return true;
-}
-
-// One %d conversion of the C scan functions: white space, then a number.
+// One %d conversion of the C scan functions: white space, an optional sign,
+// digits. Values beyond 32 bits saturate, so that an oversized number is
+// refused by every range test instead of wrapping onto the board.
 bool ScanInt(const char*& p, int& out) {
-    p = SkipSpace(p);
-    return ReadDigits(p, out);
+    char* end;
+    const long long value = std::strtoll(p, &end, 10);
+    if (end == p) return false;
+    out = static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    p = end;
+    return true;
 }
 
 // Reads `count` numbers separated by commas; a comma must follow a number at

@@ -1,6 +1,8 @@
 // Game state: the random generator and what emptying the board leaves.
 #include <gtest/gtest.h>
 
+#include "platform.h"
+#include "protocol.h"
 #include "testutil.h"
 
 namespace {
@@ -36,6 +38,18 @@ TEST(BrainRestart, EmptiesOnlyThePlayingAreaAndKeepsSeed) {
     EXPECT_EQ(brain_takeback(15, 15), 2);
     GetAllMove({9, 9}, NO_MOVE);
     EXPECT_EQ(g_CountMove[0], 12);
+}
+
+// The injected clock fixes the seed of the default board, and so the whole game.
+TEST(BrainInit, SeedComesFromTheInjectedClock) {
+    plat::SetTickSource(+[]() -> std::uint32_t { return 31337; });
+    width = 0;
+    testing::internal::CaptureStdout();
+    fce_Start();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "OK\n");
+    EXPECT_TRUE(width == 20 && height == 20);
+    EXPECT_EQ(seed, 31337u);
+    plat::SetTickSource(nullptr);
 }
 
 }  // namespace
