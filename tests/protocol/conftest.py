@@ -62,14 +62,6 @@ class Engine:
         self.send(line)
         self.expect(*replies)
 
-    def expect_no_output(self, timeout=0.5):
-        try:
-            raw = self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return
-        assert raw is None, f"unexpected output {raw!r}"
-        self.lines.put(None)
-
     def fence(self):
         # ABOUT never waits: with the engine idle its reply is the very next line.
         self.send("ABOUT")

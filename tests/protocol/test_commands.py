@@ -2,33 +2,19 @@
 from conftest import ABOUT_LINE, at
 
 
-def test_start_sizes_and_refusals(engine):
+def test_board_setup_and_refusals(engine):
+    engine.ask("RESTART", "OK", "OK")  # the default board first, then RESTART's own
     engine.ask("START20", "OK")
-    assert engine.listing(20) == ["-" * 20] * 20
     engine.ask("start 5", "OK")
     # A refused START drops the board width and keeps the height.
     engine.ask("START 4", "ERROR bad START parameter")
     assert engine.listing(5) == [""] * 5
     for line, reply in [("START 101", "ERROR Maximal board size is 100"),
                         ("START 99999999999", "ERROR Maximal board size is 100"),
-                        ("START -99999999999", "ERROR bad START parameter")]:
+                        ("START -99999999999", "ERROR bad START parameter"),
+                        ("RECTSTART 30 , 20", "OK"), ("RECTSTART 30, 20", "OK"),
+                        ("RECTSTART 7,5", "OK"), ("PLAY 6,4", "6,4")]:
         engine.ask(line, reply)
-    # With no board, TURN first sets up the 20 x 20 default board.
-    engine.ask("TURN 2,2", "OK")
-    _, move, _ = engine.turn()
-    rows = engine.listing(20)
-    assert all(len(r) == 20 for r in rows)
-    assert at(rows, 2, 2) == "O" and at(rows, *move) == "X"
-
-
-def test_rectstart_and_restart(engine):
-    engine.ask("RESTART", "OK", "OK")
-    assert engine.listing(20) == ["-" * 20] * 20
-    engine.ask("RECTSTART 30 , 20", "OK")
-    assert engine.listing(20) == ["-" * 30] * 20
-    engine.ask("RECTSTART 30, 20", "OK")
-    engine.ask("RECTSTART 7,5", "OK")
-    engine.ask("PLAY 6,4", "6,4")
     assert engine.listing(5) == ["-------"] * 4 + ["------X"]
     engine.ask("RESTART", "OK")
     assert engine.listing(5) == ["-------"] * 5
@@ -38,8 +24,12 @@ def test_rectstart_and_restart(engine):
         engine.ask(line, reply)
     engine.send("PRINTBOARD")  # both sides are 0 now: an empty listing
     engine.fence()
-    engine.ask("TURN 1,1", "OK")
-    engine.turn()
+    # With no board, TURN first sets up the 20 x 20 default board.
+    engine.ask("TURN 2,2", "OK")
+    _, move, _ = engine.turn()
+    rows = engine.listing(20)
+    assert all(len(r) == 20 for r in rows)
+    assert at(rows, 2, 2) == "O" and at(rows, *move) == "X"
 
 
 def test_coordinates_play_turn_takeback(engine):
