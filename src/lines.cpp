@@ -4,10 +4,6 @@
 
 namespace {
 
-struct Step {
-    int dx, dy;
-};
-
 // The four lines through a cell, directions 0 to 3.
 constexpr Step DIRECTIONS[4] = {{+1, -1}, {+1, +1}, {+1, 0}, {0, +1}};
 constexpr int SCAN = 4;  // no run is counted beyond four stones

@@ -17,15 +17,18 @@ int boardValue[MAX_BOARD][MAX_BOARD];
 
 namespace {
 
-struct Step {
-    int dx, dy;
-};
-
 // The eight rays in the order candidates are discovered; rays 2k and 2k+1
 // are opposite, so pairs form the four lines of the positional score.
 constexpr Step RAYS[8] = {{-1, -1}, {+1, +1}, {-1, +1}, {+1, -1},
                           {-1, 0},  {+1, 0},  {0, -1},  {0, +1}};
 constexpr int RAY_LENGTH = 4;
+
+bool AnyFreeCell() {
+    for (int x = 0; x < width; x++)
+        for (int y = 0; y < height; y++)
+            if (board[x][y] == CELL_EMPTY) return true;
+    return false;
+}
 
 bool OnBoard(int x, int y) {
     return x >= 0 && y >= 0 && x < width && y < height;
@@ -148,10 +151,8 @@ TMyMove RandomMove() {
     int x = static_cast<int>(rnd(static_cast<std::uint32_t>(width)));
     int y = static_cast<int>(rnd(static_cast<std::uint32_t>(height)));
     if (terminateAI.load(std::memory_order_relaxed)) return NO_MOVE;
-    bool anyFree = false;
-    for (int cx = 0; cx < width && !anyFree; cx++)
-        for (int cy = 0; cy < height && !anyFree; cy++) anyFree = board[cx][cy] == CELL_EMPTY;
-    if (!anyFree) return NO_MOVE;
+    // Only when the first draw misses is the board searched for a free cell.
+    if (board[x][y] != CELL_EMPTY && !AnyFreeCell()) return NO_MOVE;
     while (board[x][y] != CELL_EMPTY) {
         x = static_cast<int>(rnd(static_cast<std::uint32_t>(width)));
         y = static_cast<int>(rnd(static_cast<std::uint32_t>(height)));

@@ -15,6 +15,11 @@ inline constexpr int MARK_OPEN_FOUR = 1000000;
 inline constexpr int MARK_DOUBLE_THREAT = 100000;
 inline constexpr int MARK_THREAT_SEQUENCE = 10000;
 
+// One step along a ray or line of the board.
+struct Step {
+    int dx, dy;
+};
+
 // Statistics of one turn.
 struct TMoveStats {
     int time;   // milliseconds the turn took
