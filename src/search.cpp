@@ -177,8 +177,14 @@ TMyMove brain_turn() {
         move = g_BestMove;
     } else {
         // 6. The tactical stages mark what they find; the first success ends the chain.
+        // Threat sequences are searched ever deeper, the opponent's first;
+        // the last two calls look further but only along the threat's lines.
         CanI4Open(false) || CanOpponent4Open(false) || CanI2Threat(false) ||
-            CanOpponent2Threat(false);
+            CanOpponent2Threat(false) || CanOpponent1Threat(false, 3, false) ||
+            CanOpponent1Threat(false, 5, false) || CanOpponent1Threat(false, 9, false) ||
+            CanI1Threat(false, 3, false) || CanI1Threat(false, 5, false) ||
+            CanI1Threat(false, 9, false) || CanOpponent1Threat(false, 19, true) ||
+            CanI1Threat(false, 19, true);
         // 7. The positional score on top of the marks, then the best candidate.
         if (g_CountMove[g_AktualDepth] <= 0) {
             move = RandomMove();

@@ -76,3 +76,9 @@ bool CanOpponent4Open(bool testOnly);
 bool Is2Threat(int x, int y, int side);
 bool CanI2Threat(bool testOnly);
 bool CanOpponent2Threat(bool testOnly);
+
+// Threat sequences: chains of single threats that end in a win for the attacker.
+bool Is1Threat(int x, int y, int side, bool lineOnly);
+bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly);
+bool CanI1Threat(bool testOnly, int depthLimit, bool lineOnly);
+bool CanOpponent1Threat(bool testOnly, int depthLimit, bool lineOnly);

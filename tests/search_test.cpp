@@ -103,6 +103,10 @@ TEST(Turn, WithoutCandidatesAndItsClock) {
 }
 
 TEST(Turn, LeavesNoMarksAndPlaysFreeCells) {
+    // A clock that advances one tick per read bounds every threat search by
+    // its number of time checks, so the test is fast and repeatable.
+    plat::SetTickSource(+[]() -> std::uint32_t { return ++g_ticks; });
+    const int turnLimit = info_timeout_turn.exchange(400);
     for (std::uint32_t game = 1; game <= 30; game++) {
         testutil::NewBoard(10 + static_cast<int>(game % 7), 12, game);
         for (int turn = 0; turn < 25; turn++) {
@@ -118,6 +122,8 @@ TEST(Turn, LeavesNoMarksAndPlaysFreeCells) {
             board[g_OpponentLastMove.x][g_OpponentLastMove.y] = CELL_OPPONENT;
         }
     }
+    info_timeout_turn = turnLimit;
+    plat::SetTickSource(nullptr);
 }
 
 }  // namespace

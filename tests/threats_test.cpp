@@ -1,10 +1,23 @@
-// Wins, open fours and double threats: what each stage finds, what it marks,
-// and that it leaves board, depth and the caller's list as they were.
+// Wins, open fours, double threats and threat sequences: what each stage
+// finds, what it marks, what it counts, and that it leaves board, depth and
+// the caller's list as they were.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <random>
+
+#include "platform.h"
 #include "testutil.h"
 
 namespace {
+
+std::uint32_t g_now;
+
+// Time stands still at g_now unless a test moves it.
+void FreezeClock(std::uint32_t now) {
+    g_now = now;
+    plat::SetTickSource(+[]() -> std::uint32_t { return g_now; });
+}
 
 // Lists depth 0 around the given last moves, as a turn does.
 void ListRoot(TMyMove mine, TMyMove opponent) {
@@ -131,6 +144,190 @@ TEST(Stages, DoubleThreatMarksTheFirstCandidateOnly) {
     for (const auto& [x, y] : testutil::ListAt(0))
         EXPECT_EQ(boardValue[x][y], std::make_pair(x, y) == doubles[0] ? MARK_DOUBLE_THREAT : 0);
     EXPECT_FALSE(CanOpponent2Threat(false));
+}
+
+// Two opponent stones in column 7 and an engine stone at (10, 10), listed
+// from the engine's (10, 10) and the opponent's (7, 6).
+void ColumnTwo() {
+    testutil::NewBoard(20, 20);
+    board[7][5] = board[7][6] = CELL_OPPONENT;
+    board[10][10] = CELL_MINE;
+    ListRoot({10, 10}, {7, 6});
+}
+
+// A position where the opponent wins by a sequence starting on (7, 8).
+void OpponentSequence() {
+    testutil::NewBoard(20, 20);
+    for (const auto& [x, y] : {std::pair{7, 7}, {8, 6}, {8, 7}, {9, 6}}) board[x][y] = CELL_OPPONENT;
+    for (const auto& [x, y] : {std::pair{8, 9}, {10, 8}, {11, 8}}) board[x][y] = CELL_MINE;
+    ListRoot({11, 8}, {7, 7});
+}
+
+// The cells of the root list that carry the threat-sequence mark.
+std::vector<std::pair<int, int>> Marked() {
+    std::vector<std::pair<int, int>> cells;
+    for (const auto& [x, y] : testutil::ListAt(0))
+        if (boardValue[x][y] == MARK_THREAT_SEQUENCE) cells.emplace_back(x, y);
+    return cells;
+}
+
+TEST(ThreatSequence, Is1ThreatAlongItsLinesOrAnywhere) {
+    testutil::NewBoard(20, 20);
+    board[7][5] = board[7][6] = CELL_MINE;
+    const testutil::BoardSnapshot column;
+    EXPECT_TRUE(Is1Threat(7, 7, SIDE_MINE, true));
+    EXPECT_TRUE(column.SameAsBoard());
+    EXPECT_EQ(g_AktualDepth, 0);
+    EXPECT_EQ(g_MoveStats.nodes, 1);
+
+    // A three in row 8 crosses a ray of (7, 7) at (6, 8) but no line through it.
+    testutil::NewBoard(20, 20);
+    board[3][8] = board[4][8] = board[5][8] = CELL_MINE;
+    EXPECT_TRUE(Is1Threat(7, 7, SIDE_MINE, false));
+    EXPECT_FALSE(Is1Threat(7, 7, SIDE_MINE, true));
+    EXPECT_EQ(g_MoveStats.nodes, 2);
+    EXPECT_EQ(g_AktualDepth, 0);
+}
+
+TEST(ThreatSequence, WorkedExamples) {
+    // With no time, the first threat is taken as winning: (7, 7) is the
+    // third candidate, three Is1Threat nodes plus one defender node.
+    FreezeClock(1000);
+    ColumnTwo();
+    g_TickStart = 1000;
+    g_Time4MyMove = 0;
+    EXPECT_EQ(testutil::ListAt(0)[2], std::make_pair(7, 7));
+    EXPECT_TRUE(CanOpponent1Threat(false, 3, false));
+    EXPECT_EQ(Marked(), (std::vector<std::pair<int, int>>{{7, 7}}));
+    EXPECT_EQ(g_MoveStats.nodes, 4);
+
+    // With time, the engine can answer the three.
+    ColumnTwo();
+    g_Time4MyMove = INT_MAX;
+    EXPECT_FALSE(CanOpponent1Threat(false, 3, false));
+    EXPECT_TRUE(Marked().empty());
+    EXPECT_EQ(g_MoveStats.nodes, 371);
+    EXPECT_EQ(g_MoveStats.depth, 3);
+
+    // A winning sequence: no stage before it finds anything.
+    OpponentSequence();
+    EXPECT_FALSE(CanIWin() || CanOpponentWin() || CanI4Open(true) || CanOpponent4Open(true) ||
+                 CanI2Threat(true) || CanOpponent2Threat(true));
+    g_MoveStats = {};
+    EXPECT_TRUE(CanOpponent1Threat(true, 3, false));
+    EXPECT_TRUE(Marked().empty());
+    EXPECT_EQ(g_MoveStats.nodes, 115);
+    g_MoveStats = {};
+    const testutil::BoardSnapshot before;
+    EXPECT_TRUE(CanOpponent1Threat(false, 3, false));
+    EXPECT_EQ(Marked(), (std::vector<std::pair<int, int>>{{7, 8}}));
+    EXPECT_EQ(g_MoveStats.nodes, 115);
+    EXPECT_EQ(g_MoveStats.depth, 3);
+    EXPECT_TRUE(before.SameAsBoard());
+
+    // Limits: 1000 counts as 50 (a clock moving one tick per read ends both
+    // searches at the same point); at 1 or 2 no answer is searched, so each
+    // candidate costs one node and each threat one more.
+    plat::SetTickSource(+[]() -> std::uint32_t { return ++g_now; });
+    TMoveStats stats[2];
+    for (const int limit : {50, 1000}) {
+        OpponentSequence();
+        g_now = 0;
+        g_TickStart = 0;
+        g_Time4MyMove = 20000;
+        EXPECT_TRUE(CanOpponent1Threat(true, limit, true));
+        stats[limit == 1000] = g_MoveStats;
+    }
+    EXPECT_EQ(stats[0].nodes, stats[1].nodes);
+    EXPECT_EQ(stats[0].depth, stats[1].depth);
+    EXPECT_GT(stats[0].depth, 19);
+    FreezeClock(0);
+    OpponentSequence();
+    int threats = 0;
+    for (const auto& [x, y] : testutil::ListAt(0)) threats += Is1Threat(x, y, SIDE_OPPONENT, false);
+    ASSERT_GT(threats, 0);
+    g_MoveStats = {};
+    EXPECT_FALSE(CanOpponent1Threat(false, 2, false));
+    EXPECT_EQ(g_MoveStats.nodes, g_CountMove[0] + threats);
+    EXPECT_EQ(g_MoveStats.depth, 1);
+
+    // Entered at a depth not below the limit: Is1Threat only.
+    g_AktualDepth = 3;
+    g_CountMove[3] = g_CountMove[0];
+    for (int i = 0; i < g_CountMove[0]; i++) g_ListMove[i][3] = g_ListMove[i][0];
+    g_MoveStats = {};
+    EXPECT_FALSE(CanOpponent1Threat(false, 3, false));
+    EXPECT_EQ(g_MoveStats.nodes, g_CountMove[0]);
+    EXPECT_EQ(g_AktualDepth, 3);
+    g_CountMove[3] = 0;
+    EXPECT_FALSE(CanI1Threat(false, 9, false));
+    g_AktualDepth = 0;
+    plat::SetTickSource(nullptr);
+}
+
+TEST(ThreatSequence, TimeBudget) {
+    // Each case: the defender level at depth 0 with limit 3, and whether it
+    // gave up at its first time check (one node, no defence).
+    struct Case {
+        std::uint32_t start, now;
+        int budget;
+        bool givesUp;
+    };
+    const Case cases[] = {
+        {1000, 1095, 100, true},                // 95% of the budget is the limit
+        {1000, 1094, 100, false},
+        {0xfffffff0u, 77, 100, false},          // 93 ms elapsed across the wrap of the clock
+        {0xfffffff0u, 79, 100, true},           // 95 ms
+        {5, 5, 0, true},                        // no time at all
+        {5, 5, -20, true},                      // overrun: a negative budget is no time
+        {0, 5000000, 50000000, false},          // products above 32 bits do not wrap
+        {0, 2000000000, INT_MAX, false},        // "no limit"
+        {0, 50000000, 52000000, true},
+    };
+    for (const Case& c : cases) {
+        ColumnTwo();
+        FreezeClock(c.now);
+        g_TickStart = static_cast<int>(c.start);
+        g_Time4MyMove = c.budget;
+        board[7][7] = CELL_OPPONENT_TRIAL;
+        const bool defended = DefenseMove1Threat(7, 7, SIDE_MINE, 3, false);
+        board[7][7] = CELL_EMPTY;
+        EXPECT_EQ(g_MoveStats.nodes == 1 && !defended, c.givesUp) << c.now << " " << c.budget;
+        EXPECT_EQ(defended, !c.givesUp) << c.now << " " << c.budget;
+    }
+    plat::SetTickSource(nullptr);
+}
+
+TEST(ThreatSequence, LeavesStateAsFoundOnRandomPositions) {
+    // A clock that moves one tick per read keeps every search short.
+    plat::SetTickSource(+[]() -> std::uint32_t { return ++g_now; });
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 200; round++) {
+        testutil::NewBoard(25, 25);
+        // Stones outside the playing area are left over from a larger board.
+        for (int i = 0; i < 30; i++) board[pick(25)][pick(25)] = pick(2) ? CELL_MINE : CELL_OPPONENT;
+        width = 6 + pick(15);
+        height = 6 + pick(15);
+        const TMyMove mine{pick(width), pick(height)}, theirs{pick(width), pick(height)};
+        board[mine.x][mine.y] = CELL_MINE;
+        board[theirs.x][theirs.y] = CELL_OPPONENT;
+        ListRoot(mine, theirs);
+        const auto list = testutil::ListAt(0);
+        const testutil::BoardSnapshot before;
+        g_TickStart = static_cast<int>(g_now);
+        g_Time4MyMove = 3000;
+        const int limit = std::vector{1, 3, 5, 9, 19}[static_cast<size_t>(pick(5))];
+        const bool lineOnly = pick(2);
+        const bool won = pick(2) ? CanI1Threat(true, limit, lineOnly) : CanOpponent1Threat(true, limit, lineOnly);
+        ASSERT_TRUE(before.SameAsBoard()) << round;
+        ASSERT_EQ(g_AktualDepth, 0);
+        ASSERT_EQ(testutil::ListAt(0), list);
+        ASSERT_LE(g_MoveStats.depth, limit);
+        for (const auto& [x, y] : list) ASSERT_EQ(boardValue[x][y], 0);
+        (void)won;
+    }
+    plat::SetTickSource(nullptr);
 }
 
 }  // namespace
