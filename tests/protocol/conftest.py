@@ -16,7 +16,7 @@ REPLY_TIMEOUT = 10.0
 
 ABOUT_LINE = ('name="Zelto", author="Morlan Quist", version="1.6", '
               'country="Norway", www="https://zelto.example.org"')
-STATS_RE = re.compile(r"message time=\d+\.\d{6} s, eval=(-?\d+), depth=(\d+), nodes=(\d+)")
+STATS_RE = re.compile(r"message time=(\d+\.\d{6}) s, eval=(-?\d+), depth=(\d+), nodes=(\d+)")
 MOVE_RE = re.compile(r"(-?\d+),(-?\d+)")
 
 
@@ -72,7 +72,8 @@ class Engine:
         stats = self.read_line()
         m = STATS_RE.fullmatch(stats)
         assert m, f"statistics line expected, got {stats!r}"
-        self.last_stats = tuple(int(g) for g in m.groups())  # eval, depth, nodes
+        self.last_time = float(m.group(1))  # seconds, as the engine measured the turn
+        self.last_stats = tuple(int(g) for g in m.groups()[1:])  # eval, depth, nodes
         line, error = self.read_line(), None
         if line.startswith("ERROR my move") and allow_error:
             error, line = line, self.read_line()
@@ -80,7 +81,7 @@ class Engine:
         assert mv, f"move line expected, got {line!r}"
         move = (int(mv.group(1)), int(mv.group(2)))
         assert error in (None, "ERROR my move [%d,%d]" % move)
-        return int(m.group(1)), move, error
+        return int(m.group(2)), move, error
 
     def listing(self, height):
         self.send("PRINTBOARD")

@@ -54,6 +54,7 @@ def classify(line):
 
 def test_queries_during_turns_never_mix_lines(engine):
     engine.ask("START 20", "OK")
+    engine.send("INFO timeout_turn 200")
     commands = ["BOARD", "9,9,2", "10,10,2", "11,9,1", "9,11,2", "10,9,1", "DONE",
                 "ABOUT", "PRINTBOARD", "ABOUT"]
     for x, y in [(0, 0), (19, 19), (0, 19), (19, 0), (10, 3)]:
