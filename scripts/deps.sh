@@ -10,5 +10,6 @@ zelto_install_deps() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+    # ZELTO_APT_OPTIONS, e.g. --no-install-recommends, keeps large packages lean.
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq ${ZELTO_APT_OPTIONS-} "${missing[@]}" >/dev/null
 }

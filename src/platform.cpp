@@ -7,13 +7,17 @@
 #include <thread>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
 #include <io.h>
-#define ZELTO_ISATTY _isatty
-#define ZELTO_FILENO _fileno
+#include <windows.h>
 #else
 #include <unistd.h>
-#define ZELTO_ISATTY isatty
-#define ZELTO_FILENO fileno
 #endif
 
 namespace plat {
@@ -66,7 +70,24 @@ void SetTickSource(TickSource source) {
 }
 
 bool StdinIsConsole() {
-    return ZELTO_ISATTY(ZELTO_FILENO(stdin)) != 0;
+#ifdef _WIN32
+    // Only a console has a console mode: the call fails on a pipe or a file.
+    // (_isatty would also call the NUL device a console.)
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+#else
+    return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+void SetUpStdio() {
+#ifdef _WIN32
+    // The line reader must see the bytes as sent. In text mode the C library
+    // would turn CR LF into LF (hiding a second carriage return) and take a
+    // Ctrl-Z byte for the end of input, ending the engine mid-game. Replies
+    // stay in text mode and so end in CR LF, as Windows programs' lines do.
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
 }
 
 std::mutex& StdoutLock() {
@@ -80,6 +101,12 @@ void Exit(int status) {
         std::lock_guard<std::mutex> lock(StdoutLock());
         std::fflush(stdout);
     }
+#ifdef _WIN32
+    // ExitProcess would stop the worker wherever it is and then run the DLL
+    // and thread-library detach code, which can wait forever on a lock the
+    // worker held. The replies are already in the pipe, so nothing is lost.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+#endif
     std::_Exit(status);
 }
 

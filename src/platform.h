@@ -45,6 +45,10 @@ void SetTickSource(TickSource source);
 // True when standard input is an interactive console rather than a pipe or file.
 bool StdinIsConsole();
 
+// Prepares standard input for the line reader: on Windows it reads bytes
+// unchanged (binary mode). Called once at start-up.
+void SetUpStdio();
+
 // The lock that every writer to standard output holds for a whole line.
 std::mutex& StdoutLock();
 

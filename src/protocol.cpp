@@ -250,6 +250,7 @@ char CellChar(int code) {
 }  // namespace
 
 void fce_StartUp() {
+    plat::SetUpStdio();
     if (plat::StdinIsConsole()) std::printf("MESSAGE Gomoku AI (Zelto) by Tibo\n");
     plat::StartThread(threadLoop, nullptr);
 }

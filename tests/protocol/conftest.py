@@ -1,10 +1,13 @@
-"""Runs the engine (ZELTO_ENGINE, default <repo>/build/pbrain-zelto) behind pipes. Every
-read has a generous timeout (CI also runs a slow ThreadSanitizer build), so a missing
-reply fails instead of hanging."""
+"""Runs the engine behind pipes: the command in ZELTO_ENGINE_CMD (for example
+"wine build-win/pbrain-zelto.exe"), else the executable ZELTO_ENGINE, default
+<repo>/build/pbrain-zelto. Every read has a generous timeout (CI also runs a slow
+ThreadSanitizer build and a Windows build under wine), so a missing reply fails
+instead of hanging."""
 import contextlib
 import os
 import queue
 import re
+import shlex
 import subprocess
 import threading
 
@@ -12,6 +15,9 @@ import pytest
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ENGINE = os.environ.get("ZELTO_ENGINE", os.path.join(REPO, "build", "pbrain-zelto"))
+COMMAND = shlex.split(os.environ.get("ZELTO_ENGINE_CMD", "")) or [ENGINE]
+# A Windows build writes its replies in text mode: every line ends in CR LF.
+EOL = b"\r\n" if COMMAND[-1].lower().endswith(".exe") else b"\n"
 REPLY_TIMEOUT = 10.0
 
 ABOUT_LINE = ('name="Zelto", author="Morlan Quist", version="1.6", '
@@ -20,15 +26,21 @@ STATS_RE = re.compile(r"message time=(\d+\.\d{6}) s, eval=(-?\d+), depth=(\d+), 
 MOVE_RE = re.compile(r"(-?\d+),(-?\d+)")
 
 
+def text_of(raw):
+    """The text of one output line, which must end in the build's line end."""
+    assert raw.endswith(EOL) and b"\r" not in raw[:-len(EOL)], f"bad line end {raw!r}"
+    return raw[:-len(EOL)].decode("latin-1")
+
+
 def at(rows, x, y):  # the listing character of column x, row y
     return rows[y][x]
 
 
 class Engine:
     def __init__(self):
-        if not os.access(ENGINE, os.X_OK):
-            pytest.fail(f"engine executable not found: {ENGINE}")
-        self.proc = subprocess.Popen([ENGINE], stdin=subprocess.PIPE,
+        if not os.access(COMMAND[-1], os.R_OK):
+            pytest.fail(f"engine executable not found: {COMMAND[-1]}")
+        self.proc = subprocess.Popen(COMMAND, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, bufsize=0)
         self.lines = queue.Queue()  # raw output lines; None marks end of output
         self.pump = threading.Thread(target=self._pump, daemon=True)
@@ -52,8 +64,7 @@ class Engine:
         if raw is None:
             self.lines.put(None)
             pytest.fail(f"engine output ended (exit status {self.proc.poll()})")
-        assert raw.endswith(b"\n"), f"unterminated output {raw!r}"
-        return raw[:-1].decode("latin-1")
+        return text_of(raw)
 
     def expect(self, *lines):
         assert [self.read_line() for _ in lines] == list(lines)
@@ -91,7 +102,7 @@ class Engine:
         """Waits for the exit; returns the status and the lines still written."""
         status = self.proc.wait(REPLY_TIMEOUT)
         self.pump.join(REPLY_TIMEOUT)
-        rest = list(iter(self.lines.get_nowait, None))
+        rest = [text_of(raw) for raw in iter(self.lines.get_nowait, None)]
         self.lines.put(None)
         return status, rest
 

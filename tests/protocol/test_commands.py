@@ -124,7 +124,7 @@ def test_end_and_end_of_input(make_engine):
     eng = make_engine()
     eng.send("START 10")
     eng.send("END")
-    assert eng.finish() == (0, [b"OK\n"])
+    assert eng.finish() == (0, ["OK"])
     # END right after a turn request: the turn's lines come first.
     eng = make_engine()
     for line in ["START 15", "BOARD", "5,5,1", "6,6,2", "7,7,2", "8,8,2", "DONE", "END"]:
@@ -139,7 +139,7 @@ def test_end_and_end_of_input(make_engine):
         eng.send(line)
     eng.send("ABOUT", eol=b"")
     eng.proc.stdin.close()
-    assert eng.finish() == (0, [b"OK\n"])
+    assert eng.finish() == (0, ["OK"])
 
 
 def test_full_board_without_candidates(engine):
