@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Builds the engine (Release) and starts it on this console: type protocol
-# commands such as START 15, BEGIN, TURN 7,7, PRINTBOARD, END.
+# Builds the engine (Release) and plays a short demonstration game of Zelto
+# against itself on a 15x15 board through the match runner, showing the final
+# board and the result. It needs no input. To play the engine yourself:
+#   /usr/bin/python3 tools/match.py play build/pbrain-zelto
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make
+zelto_install_deps cmake g++ make python3
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target pbrain-zelto
-exec build/pbrain-zelto
+cmake --build build -j"$(nproc)" --target pbrain-zelto >/dev/null
+/usr/bin/python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto \
+    --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 1000 --show \
+    --records build/demo </dev/null
