@@ -146,7 +146,12 @@ class EnginePlayer:
             raise Loss("hang", "no %s" % what) from None
         if line is None:
             self.lines.put((at, None))
-            raise Loss("crash", "output ended (exit status %s)" % self.proc.poll())
+            # The output can end a moment before the process is gone.
+            try:
+                status = self.proc.wait(self.config.exit_s)
+            except subprocess.TimeoutExpired:
+                status = "none yet"
+            raise Loss("crash", "output ended (exit status %s)" % status)
         return at, line
 
     def _reply(self, deadline, what):
