@@ -103,6 +103,9 @@ def test_crlf_line_endings(engine):
     engine.turn()
     rows = engine.listing(10)
     assert (at(rows, 1, 1), at(rows, 2, 2)) == ("X", "O")
+    # A Ctrl-Z byte is a character like any other, not the end of input.
+    engine.ask(b"\x1a", "UNKNOWN command")
+    engine.fence()
 
 
 def test_over_long_lines_keep_first_255_chars(engine):
