@@ -115,7 +115,8 @@ class EnginePlayer:
         self.proc = subprocess.Popen(shlex.split(self.command), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, bufsize=0)
         self.lines = queue.Queue()  # (arrival time, text); text None at end of output
-        threading.Thread(target=self._pump, daemon=True).start()
+        self.pump = threading.Thread(target=self._pump, daemon=True)
+        self.pump.start()
         self.time_left = c.match_ms or NO_LIMIT
         self.moved = False
         w, h = game.width, game.height
@@ -212,11 +213,15 @@ class EnginePlayer:
             self.proc.kill()
             self.proc.wait()
             failures.append(("exit", "still running %g s after END" % self.config.exit_s))
-        for stream in (self.proc.stdin, self.proc.stdout):
-            try:
-                stream.close()
-            except OSError:
-                pass
+        # The reader thread sees the end of output once the process is gone;
+        # closing the pipe under it would break its read.
+        self.pump.join(self.config.exit_s)
+        try:
+            self.proc.stdin.close()
+        except OSError:
+            pass
+        if not self.pump.is_alive():
+            self.proc.stdout.close()
         return failures
 
 
