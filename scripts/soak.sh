@@ -6,6 +6,7 @@
 #   bash scripts/soak.sh [GAMES]     200 by default; CI plays 20
 # ZELTO_SOAK_ENGINE sets another engine command, for example
 # "wine build-win/pbrain-zelto.exe"; the default is build/pbrain-zelto.
+# ZELTO_SOAK_RECORDS sets the records' directory (default build/soak).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 games="${1:-200}"
@@ -17,10 +18,12 @@ if [ -z "$engine" ]; then
     cmake --build build -j"$(nproc)" --target pbrain-zelto >/dev/null
     engine="$PWD/build/pbrain-zelto"
 fi
+records="${ZELTO_SOAK_RECORDS:-build/soak}"
 echo "== $games soak games: $engine against itself =="
-mkdir -p build
+mkdir -p "$records"
 /usr/bin/python3 tools/match.py match "$engine" "$engine" --games "$games" \
     --sizes 5-20,40x25,25x60,100x40,30x100 --turn-ms 100 --match-ms 60000 \
-    --jobs "$(nproc)" --strict --records build/soak </dev/null >build/soak.log
+    --jobs "$(nproc)" --strict --records "$records" </dev/null >"$records/games.log" ||
+    { cat "$records/games.log"; exit 1; }
 # One line per game is in the log; the summary is what matters here.
-grep -v '^game ' build/soak.log
+grep -v '^game ' "$records/games.log"

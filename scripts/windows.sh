@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the self-contained Windows engine build-win/pbrain-zelto.exe with
 # mingw-w64:            bash scripts/windows.sh
-# and also runs the protocol tests against it under wine:
+# and also runs the protocol tests and 10 soak games against it under wine:
 #                       bash scripts/windows.sh test
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 export ZELTO_APT_OPTIONS=--no-install-recommends
 zelto_install_deps cmake make g++-mingw-w64-x86-64-posix
 
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake --no-warn-unused-cli -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
 cmake --build build-win -j"$(nproc)" --target pbrain-zelto
 echo "build-win/pbrain-zelto.exe: $(stat -c %s build-win/pbrain-zelto.exe) bytes"
@@ -24,7 +24,12 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wineprefix}" WINEDEBUG=-all \
 mkdir -p "$WINEPREFIX"
 # One persistent server for the whole run, so each engine starts in well under
 # a second; the first start also creates the prefix, which takes a while.
-wineserver -p >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# An already running server (status 2) is used as it is and left running.
+if wineserver -p >/dev/null 2>&1; then
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+fi
 wineboot -i >/dev/null 2>&1
 ZELTO_ENGINE_CMD="wine $PWD/build-win/pbrain-zelto.exe" /usr/bin/python3 -m pytest -q tests/protocol
+# A few whole games as well: long sessions of BOARD, TURN and INFO time_left.
+ZELTO_SOAK_ENGINE="wine $PWD/build-win/pbrain-zelto.exe" ZELTO_SOAK_RECORDS=build-win/soak \
+    bash scripts/soak.sh 10
