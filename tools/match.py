@@ -112,8 +112,11 @@ class EnginePlayer:
 
     def start(self, game):
         c = self.config
-        self.proc = subprocess.Popen(shlex.split(self.command), stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, bufsize=0)
+        try:
+            self.proc = subprocess.Popen(shlex.split(self.command), stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, bufsize=0)
+        except OSError as error:
+            raise Loss("crash", "cannot start %r: %s" % (self.command, error)) from None
         self.lines = queue.Queue()  # (arrival time, text); text None at end of output
         self.pump = threading.Thread(target=self._pump, daemon=True)
         self.pump.start()
