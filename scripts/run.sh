@@ -10,5 +10,5 @@ zelto_install_deps cmake g++ make python3
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target pbrain-zelto >/dev/null
 /usr/bin/python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto \
-    --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 1000 --show \
+    --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 500 --show \
     --records build/demo </dev/null
