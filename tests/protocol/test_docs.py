@@ -74,6 +74,7 @@ def test_session(make_engine, lines):
 
 def test_command_table_and_error_lines_match_the_source():
     doc = read(PROTOCOL_DOC)
+    assert SESSION_RE.search(doc), "protocol.md has no example sessions left to replay"
     tables = re.findall(r"^\| Command \|.*\n\|[-| ]+\|\n((?:\|.*\n)+)", doc, re.M)
     assert len(tables) == 1, "protocol.md needs exactly one command table"
     rows = [[cell.strip() for cell in row.strip("|").split("|")] for row in tables[0].splitlines()]
