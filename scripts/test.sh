@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything in Release and runs every test: the unit tests and the
-# protocol tests through CTest, then the protocol tests once more against a
-# ThreadSanitizer build of the engine, against the Windows build under wine,
-# the match runner's tests and 20 soak games.
+# protocol tests through CTest, then both again under the sanitizers
+# (sanitize.sh), a one-minute fuzz run of the command loop (fuzz.sh), the
+# protocol tests against the Windows build under wine, the match runner's
+# tests and 20 soak games.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -13,12 +14,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 
-echo "== protocol tests against the ThreadSanitizer build =="
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELTO_SANITIZE=thread -DZELTO_TESTS=OFF >/dev/null
-cmake --build build-tsan -j"$jobs" --target pbrain-zelto
-# Any report makes the engine exit non-zero, which the suite checks at every exit.
-TSAN_OPTIONS="halt_on_error=1 exitcode=66" ZELTO_ENGINE="$PWD/build-tsan/pbrain-zelto" \
-    /usr/bin/python3 -m pytest -q tests/protocol
+bash scripts/sanitize.sh
+bash scripts/fuzz.sh 60
 
 bash scripts/windows.sh test
 /usr/bin/python3 -m pytest -q tests/tools && bash scripts/soak.sh 20

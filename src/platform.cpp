@@ -57,6 +57,7 @@ std::uint32_t SteadyTicks() {
 }
 
 std::atomic<TickSource> g_tickSource{nullptr};
+ExitHook g_exitHook = nullptr;
 
 }  // namespace
 
@@ -101,6 +102,7 @@ void Exit(int status) {
         std::lock_guard<std::mutex> lock(StdoutLock());
         std::fflush(stdout);
     }
+    if (g_exitHook) g_exitHook(status);
 #ifdef _WIN32
     // ExitProcess would stop the worker wherever it is and then run the DLL
     // and thread-library detach code, which can wait forever on a lock the
@@ -108,6 +110,10 @@ void Exit(int status) {
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
 #endif
     std::_Exit(status);
+}
+
+void SetExitHook(ExitHook hook) {
+    g_exitHook = hook;
 }
 
 }  // namespace plat

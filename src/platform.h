@@ -56,4 +56,10 @@ std::mutex& StdoutLock();
 // Never runs static destructors: the worker may be parked on an event.
 [[noreturn]] void Exit(int status);
 
+// Replaces the end of the process in Exit, after the flush: the fuzzer
+// unwinds back to its own loop instead of dying. The hook must not return;
+// nullptr restores the real exit.
+using ExitHook = void (*)(int status);
+void SetExitHook(ExitHook hook);
+
 }  // namespace plat

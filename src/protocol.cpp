@@ -38,6 +38,11 @@ constexpr int VERSION_MAJOR = 1;
 constexpr int VERSION_MINOR = 6;
 constexpr int DEFAULT_BOARD = 20;
 
+// Set once fce_StartUp has started the worker. A program that drives the
+// command loop without it (unit tests, the fuzzer) gets each turn run inline,
+// on the thread that asked for it, and the worker counts as idle throughout.
+bool g_workerStarted = false;
+
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -235,6 +240,13 @@ constexpr Command COMMANDS[] = {
     {"printboard", DoPrintBoard},
 };
 
+// One turn: the search, its statistics line, then the engine's stone and move line.
+void RunTurn() {
+    const TMyMove move = brain_turn();
+    fce_PritStatistic();
+    fce_DoMyMove(move.x, move.y);
+}
+
 char CellChar(int code) {
     switch (code) {
         case CELL_EMPTY: return '-';
@@ -252,6 +264,7 @@ char CellChar(int code) {
 void fce_StartUp() {
     plat::SetUpStdio();
     if (plat::StdinIsConsole()) std::printf("MESSAGE Gomoku AI (Zelto) by Tibo\n");
+    g_workerStarted = true;
     plat::StartThread(threadLoop, nullptr);
 }
 
@@ -336,6 +349,10 @@ void fce_Start() {
 
 void fce_Turn() {
     terminateAI.store(0);
+    if (!g_workerStarted) {
+        RunTurn();
+        return;
+    }
     event2.Reset();
     event1.Set();
 }
@@ -343,9 +360,7 @@ void fce_Turn() {
 void threadLoop(void*) {
     for (;;) {
         event1.Wait();
-        const TMyMove move = brain_turn();
-        fce_PritStatistic();
-        fce_DoMyMove(move.x, move.y);
+        RunTurn();
         event2.Set();
     }
 }

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Fuzzes the command loop with libFuzzer (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) for the given number of seconds, 60 by default:
+#   scripts/fuzz.sh          the short run that CI makes
+#   scripts/fuzz.sh 1800     half an hour
+# It first replays the committed seeds and past crash inputs (fuzz/seeds,
+# fuzz/regressions), then mutates them. New inputs gather in build-fuzz/corpus
+# and are reused by the next run; a crash, a sanitizer report, a wrong reply or
+# an input slower than 10 s is saved in build-fuzz/artifacts/ and fails the run.
+# The whole log is build-fuzz/fuzz.log. To see what the engine answers to one
+# input: ZELTO_FUZZ_ECHO=1 build-fuzz/zelto-fuzz FILE
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+zelto_install_deps cmake make clang-14 libclang-rt-14-dev
+seconds="${1:-60}"
+
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZELTO_SANITIZE=address,undefined -DZELTO_FUZZ=ON -DZELTO_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target zelto-fuzz
+mkdir -p build-fuzz/corpus build-fuzz/artifacts
+
+corpora=(build-fuzz/corpus fuzz/seeds)
+[ -d fuzz/regressions ] && corpora+=(fuzz/regressions)
+echo "== fuzzing the command loop for ${seconds} s =="
+status=0
+build-fuzz/zelto-fuzz -max_total_time="$seconds" -dict=fuzz/protocol.dict -max_len=4096 \
+    -timeout=10 -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/ \
+    "${corpora[@]}" >build-fuzz/fuzz.log 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then
+    tail -n 60 build-fuzz/fuzz.log
+    echo "fuzzing failed (status $status); the input is in build-fuzz/artifacts/"
+    exit "$status"
+fi
+grep -E '^#[0-9]+' build-fuzz/fuzz.log | tail -n 1
+grep '^stat::' build-fuzz/fuzz.log
