@@ -24,12 +24,13 @@ struct SessionEnd {};
     throw SessionEnd{};
 }
 
-// The clock moves CLOCK_STEP ms at every read. Budgets are kept within
-// [0, MAX_BUDGET], so the threat search's time check (elapsed * 100 against
-// budget * 95, both in wrapping 32-bit arithmetic) fires after at most
-// MAX_BUDGET / CLOCK_STEP reads; a negative budget would never run out.
+// The clock moves CLOCK_STEP ms at every read, and budgets are kept within
+// [0, MAX_BUDGET]: the threat search reads the clock once per defender answer
+// and gives up at 95% of the budget, so no turn examines more than about
+// MAX_BUDGET / CLOCK_STEP answers. A manager's largest budgets would let one
+// turn search for weeks of this clock's time.
 constexpr std::uint32_t CLOCK_STEP = 10;
-constexpr int MAX_BUDGET = 1000;
+constexpr int MAX_BUDGET = 500;
 std::uint32_t g_clock;
 
 std::uint32_t FuzzClock() {
