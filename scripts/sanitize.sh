@@ -13,11 +13,13 @@ export ASAN_OPTIONS="abort_on_error=0:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66"
 for sanitizer in address,undefined thread; do
-    dir=build-asan
-    [ "$sanitizer" = thread ] && dir=build-tsan
+    dir=build-asan skip=()
+    # The benchmark is one thread searching for minutes under ThreadSanitizer,
+    # which has nothing to watch there; AddressSanitizer still runs it.
+    [ "$sanitizer" = thread ] && dir=build-tsan skip=(-E '^bench-signature$')
     echo "== unit and protocol tests under -fsanitize=$sanitizer =="
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELTO_SANITIZE="$sanitizer" \
         -DZELTO_TESTS=ON >/dev/null
     cmake --build "$dir" -j"$jobs"
-    ctest --test-dir "$dir" --output-on-failure -j"$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${skip[@]}"
 done
