@@ -44,6 +44,8 @@ def play_game(engine, size, stones, turns, rng):
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/status"), reason="needs /proc")
+@pytest.mark.skipif(bool(os.environ.get("ZELTO_ENGINE_CMD")),
+                    reason="the process is a wrapper's (wine), not the engine alone")
 def test_resident_memory_stays_flat_across_games(engine):
     rng = random.Random(6)
     pid = engine.proc.pid
