@@ -34,3 +34,5 @@ if [ "$status" -ne 0 ]; then
 fi
 grep -E '^#[0-9]+' build-fuzz/fuzz.log | tail -n 1
 grep '^stat::' build-fuzz/fuzz.log
+# Replaying one input shows what the engine answers to it (documented use).
+ZELTO_FUZZ_ECHO=1 build-fuzz/zelto-fuzz fuzz/seeds/game_20 >/dev/null 2>&1

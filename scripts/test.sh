@@ -19,3 +19,10 @@ bash scripts/fuzz.sh 60
 
 bash scripts/windows.sh test
 /usr/bin/python3 -m pytest -q tests/tools && bash scripts/soak.sh 20
+
+# The README's examples, as a reader types them; every shell command in the
+# docs must appear in this file or a script it calls.
+bash scripts/run.sh
+python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match
+printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
+python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null

@@ -1,6 +1,6 @@
 """The documentation checked against the engine, so that it cannot drift.
 
-Every ```session block in docs/*.md is replayed against a fresh engine. Lines that
+Every ```session block in README.md and docs/*.md is replayed against a fresh engine. Lines that
 begin with "> " are sent (">" alone sends an empty line), "(end of input)" closes the
 engine's input, and every other line is the next line the engine must write. In an
 expected line, {time} stands for the time value of the statistics line, {n} for any
@@ -30,7 +30,7 @@ def read(path):
 
 
 def sessions():
-    for path in sorted(glob.glob(os.path.join(REPO, "docs", "*.md"))):
+    for path in [os.path.join(REPO, "README.md")] + sorted(glob.glob(os.path.join(REPO, "docs", "*.md"))):
         text = read(path)
         for block in SESSION_RE.finditer(text):
             line = text.count("\n", 0, block.start()) + 1
