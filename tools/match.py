@@ -383,6 +383,14 @@ def engine_names(commands):
     return base
 
 
+def colour_order(game, sizes):
+    """Which engine plays first in game `game` (from 0) of a match over `sizes`
+    board sizes: colours alternate game by game, and with an even number of
+    sizes they also change with each round, so every size is played both ways."""
+    flip = (game + game // sizes) % 2 if sizes % 2 == 0 else game % 2
+    return [1, 0] if flip else [0, 1]
+
+
 def run_match(args, config):
     names = args.names.split(",") if args.names else engine_names(args.engines)
     sizes = parse_sizes(args.sizes)
@@ -391,8 +399,7 @@ def run_match(args, config):
 
     def one(i):
         w, h = sizes[i % len(sizes)]
-        # Colours alternate game by game and change with each round of sizes.
-        order = [0, 1] if (i + i // len(sizes)) % 2 == 0 else [1, 0]
+        order = colour_order(i, len(sizes))
         players = [EnginePlayer(names[k], args.engines[k], config) for k in order]
         result = play_game(i + 1, players, w, h)
         text = record_text(result, config)

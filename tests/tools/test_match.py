@@ -102,3 +102,11 @@ def test_strict_match_fails_on_any_failure(tmp_path):
     assert match.main(argv) == 1
     record = (tmp_path / "game-0001.txt").read_text()
     assert "result B wins (A lost by crash: output ended" in record
+
+
+@pytest.mark.parametrize("sizes", [1, 2, 3])
+def test_colours_alternate_and_every_size_is_played_both_ways(sizes):
+    orders = [match.colour_order(i, sizes) for i in range(4 * sizes)]
+    assert orders[0] == [0, 1] and orders[1] == [1, 0]
+    for size in range(sizes):
+        assert {tuple(orders[i]) for i in range(size, 4 * sizes, sizes)} == {(0, 1), (1, 0)}
