@@ -1,6 +1,16 @@
-// Line patterns (what a stone on a cell would make along one line) and the
-// stages built on them: fives and open fours among the candidates.
+// Line patterns (what a stone on a cell would make along one line), the
+// search's copy of the board whose line codes answer them in one look-up,
+// and the stages built on them: fives and open fours among the candidates.
+#include "lines.h"
+
+#include <cstring>
+#include <utility>
+
 #include "search.h"
+
+std::uint8_t g_Cells[PADDED * PADDED];
+std::uint16_t g_LineCode[4][PADDED * PADDED];
+std::uint16_t g_LineFlags[PADDED * PADDED];
 
 namespace {
 
@@ -8,41 +18,58 @@ namespace {
 constexpr Step DIRECTIONS[4] = {{+1, -1}, {+1, +1}, {+1, 0}, {0, +1}};
 constexpr int SCAN = 4;  // no run is counted beyond four stones
 
-// How many cells from (x, y) along (dx, dy) lie on the board, at most SCAN.
-// Computing it once per scan keeps the cell loop free of bounds tests.
-inline int Reach(int x, int y, int dx, int dy) {
-    int reach = SCAN;
-    if (dx > 0 && width - 1 - x < reach) reach = width - 1 - x;
-    if (dx < 0 && x < reach) reach = x;
-    if (dy > 0 && height - 1 - y < reach) reach = height - 1 - y;
-    if (dy < 0 && y < reach) reach = y;
-    return reach;
+constexpr int OFFSETS[2 * SCAN] = {-4, -3, -2, -1, 1, 2, 3, 4};
+
+constexpr int StateAt(int code, int offset) {
+    return (code >> LineShift(offset)) & 3;
 }
 
-// Number of consecutive cells of the side next to (x, y) along (dx, dy),
-// stopping at `reach` cells; the cell (x, y) itself is never read.
-inline int Run(int x, int y, int dx, int dy, int reach, int side) {
+// Cells of `state` next to the code's cell going one way (sign -1 or +1), at most four.
+constexpr int Run(int code, int sign, int state) {
     int n = 0;
-    while (n < reach && (board[x + (n + 1) * dx][y + (n + 1) * dy] & SIDE_MASK) == side) n++;
+    while (n < SCAN && StateAt(code, sign * (n + 1)) == state) n++;
     return n;
 }
 
-// One side of an open four: the run on that side, or -1 when the run is
-// already four long or the cell after it is not an empty cell of the board.
-inline int OpenRun(int x, int y, int dx, int dy, int side) {
-    const int reach = Reach(x, y, dx, dy);
-    const int run = Run(x, y, dx, dy, reach, side);
-    if (run == SCAN || run == reach) return -1;
-    return board[x + (run + 1) * dx][y + (run + 1) * dy] == CELL_EMPTY ? run : -1;
+// A five: four or more stones of the side around the cell (overlines count).
+// An open four: a run of at least four once the cell is filled, at most three
+// on either side, and an empty cell at each end.
+int FlagsOf(int code) {
+    int flags = 0;
+    for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
+        const int state = side == SIDE_MINE ? STATE_MINE : STATE_OPPONENT;
+        const int backward = Run(code, -1, state), forward = Run(code, +1, state);
+        if (backward + forward >= SCAN) flags |= SideFlag(FLAG_FIVE, side);
+        if (backward < SCAN && forward < SCAN && backward + forward >= SCAN - 1 &&
+            StateAt(code, -(backward + 1)) == STATE_EMPTY && StateAt(code, forward + 1) == STATE_EMPTY)
+            flags |= SideFlag(FLAG_OPEN4, side);
+    }
+    return flags;
+}
+
+bool OnBoard(int x, int y) {
+    return x >= 0 && y >= 0 && x < width && y < height;
+}
+
+// The line code of (x, y) in one direction, read from board itself.
+int BoardLineCode(int x, int y, int direction) {
+    const Step s = DIRECTIONS[direction];
+    int code = 0;
+    for (const int offset : OFFSETS) {
+        const int cx = x + offset * s.dx, cy = y + offset * s.dy;
+        code |= (OnBoard(cx, cy) ? StateOf(board[cx][cy]) : STATE_CLOSED) << LineShift(offset);
+    }
+    return code;
 }
 
 // Marks every candidate of the current depth on which `side` makes an open four.
 bool Can4Open(int side, bool testOnly) {
     const int depth = g_AktualDepth;
+    const int flag = SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION;
     bool found = false;
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        if (Is4Open(c.x, c.y, side)) {
+        if (g_LineFlags[CellIndex(c.x, c.y)] & flag) {
             found = true;
             if (!testOnly) boardValue[c.x][c.y] = MARK_OPEN_FOUR;
         }
@@ -53,9 +80,10 @@ bool Can4Open(int side, bool testOnly) {
 // The first candidate of the current depth on which `side` completes a five.
 bool CanWin(int side) {
     const int depth = g_AktualDepth;
+    const int flag = SideFlag(FLAG_FIVE, side) * EVERY_DIRECTION;
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        if (IsWin(c.x, c.y, side)) {
+        if (g_LineFlags[CellIndex(c.x, c.y)] & flag) {
             g_BestMove = c;
             return true;
         }
@@ -65,13 +93,71 @@ bool CanWin(int side) {
 
 }  // namespace
 
+const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS = [] {
+    std::array<std::uint8_t, LINE_CODES> flags{};
+    for (int code = 0; code < LINE_CODES; code++) flags[code] = static_cast<std::uint8_t>(FlagsOf(code));
+    return flags;
+}();
+
+void SyncSearchBoard() {
+    std::memset(g_Cells, CELL_OFF, sizeof g_Cells);
+    for (int x = 0; x < width; x++)
+        for (int y = 0; y < height; y++) g_Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(board[x][y]);
+    // Only cells of the playing area are ever looked up; the rest keep
+    // whatever their neighbours' changes leave in them.
+    for (int x = 0; x < width; x++)
+        for (int y = 0; y < height; y++) {
+            const int p = CellIndex(x, y);
+            int flags = 0;
+            for (int direction = 0; direction < 4; direction++) {
+                int code = 0;
+                for (const int offset : OFFSETS)
+                    code |= CELL_STATE[g_Cells[p + offset * INDEX_STEP[direction]]] << LineShift(offset);
+                g_LineCode[direction][p] = static_cast<std::uint16_t>(code);
+                flags |= LINE_FLAGS[code] << 4 * direction;
+            }
+            g_LineFlags[p] = static_cast<std::uint16_t>(flags);
+        }
+}
+
+namespace {
+
+// A changed state (`change`, the old state xor the new) of cell index p
+// reaches the line codes of the four cells on each side of it along one
+// direction, each at a different offset, and their flags.
+template <int DIRECTION, int... SLOT>
+void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
+    constexpr int step = INDEX_STEP[DIRECTION], shift = 4 * DIRECTION;
+    std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
+    std::uint16_t* const flags = g_LineFlags + p;
+    const auto changeOne = [&](int offset) {
+        const int q = -offset * step;
+        const int line = codes[q] ^ change << LineShift(offset);
+        codes[q] = static_cast<std::uint16_t>(line);
+        flags[q] = static_cast<std::uint16_t>((flags[q] & ~(0xF << shift)) | LINE_FLAGS[line] << shift);
+    };
+    (changeOne(OFFSETS[SLOT]), ...);
+}
+
+}  // namespace
+
+void PutCell(int x, int y, int code) {
+    SetCell(x, y, code);
+    const int p = CellIndex(x, y);
+    const int change = CELL_STATE[g_Cells[p]] ^ CELL_STATE[code];
+    g_Cells[p] = static_cast<std::uint8_t>(code);
+    if (change == 0) return;
+    constexpr auto slots = std::make_integer_sequence<int, 2 * SCAN>();
+    ChangeLine<0>(p, change, slots);
+    ChangeLine<1>(p, change, slots);
+    ChangeLine<2>(p, change, slots);
+    ChangeLine<3>(p, change, slots);
+}
+
 // A stone of the side on (x, y) would stand in five or more in a row along
 // the direction; overlines count.
 bool IsWinWay(int x, int y, int side, int direction) {
-    const Step s = DIRECTIONS[direction];
-    const int backward = Run(x, y, -s.dx, -s.dy, Reach(x, y, -s.dx, -s.dy), side);
-    const int forward = Run(x, y, s.dx, s.dy, Reach(x, y, s.dx, s.dy), side);
-    return backward + forward >= 4;
+    return LINE_FLAGS[BoardLineCode(x, y, direction)] & SideFlag(FLAG_FIVE, side);
 }
 
 bool IsWin(int x, int y, int side) {
@@ -83,11 +169,7 @@ bool IsWin(int x, int y, int side) {
 // A stone of the side on (x, y) would stand in a run of at least four with an
 // empty cell at each end; four or more on one side is a five, not a four.
 bool Is4OpenWay(int x, int y, int side, int direction) {
-    const Step s = DIRECTIONS[direction];
-    const int backward = OpenRun(x, y, -s.dx, -s.dy, side);
-    if (backward < 0) return false;
-    const int forward = OpenRun(x, y, s.dx, s.dy, side);
-    return forward >= 0 && backward + forward >= 3;
+    return LINE_FLAGS[BoardLineCode(x, y, direction)] & SideFlag(FLAG_OPEN4, side);
 }
 
 bool Is4Open(int x, int y, int side) {
@@ -97,17 +179,21 @@ bool Is4Open(int x, int y, int side) {
 }
 
 bool CanIWin() {
+    const SearchScope scope;
     return CanWin(SIDE_MINE);
 }
 
 bool CanOpponentWin() {
+    const SearchScope scope;
     return CanWin(SIDE_OPPONENT);
 }
 
 bool CanI4Open(bool testOnly) {
+    const SearchScope scope;
     return Can4Open(SIDE_MINE, testOnly);
 }
 
 bool CanOpponent4Open(bool testOnly) {
+    const SearchScope scope;
     return Can4Open(SIDE_OPPONENT, testOnly);
 }

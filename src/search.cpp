@@ -3,6 +3,7 @@
 #include "search.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform.h"
 
@@ -17,12 +18,6 @@ int boardValue[MAX_BOARD][MAX_BOARD];
 
 namespace {
 
-// The eight rays in the order candidates are discovered; rays 2k and 2k+1
-// are opposite, so pairs form the four lines of the positional score.
-constexpr Step RAYS[8] = {{-1, -1}, {+1, +1}, {-1, +1}, {+1, -1},
-                          {-1, 0},  {+1, 0},  {0, -1},  {0, +1}};
-constexpr int RAY_LENGTH = 4;
-
 bool AnyFreeCell() {
     for (int x = 0; x < width; x++)
         for (int y = 0; y < height; y++)
@@ -34,26 +29,22 @@ bool OnBoard(int x, int y) {
     return x >= 0 && y >= 0 && x < width && y < height;
 }
 
-// Walks the eight rays of one origin, listing empty cells until stopSide ends a ray.
-void AddRays(TMyMove origin, int stopSide) {
+// Walks the eight rays of one origin, listing empty cells until stopSide ends
+// a ray; with `mark`, listed cells are marked so that a later origin passes
+// over them. An origin off the playing area (never the case in a game) takes
+// the bounds-tested way, which always marks. True when marks were left.
+bool AddRays(TMyMove origin, int stopSide, bool mark) {
+    if (OnBoard(origin.x, origin.y)) {
+        ListRays(origin, stopSide, mark);
+        return mark;
+    }
     for (const Step& ray : RAYS)
         for (int k = 1; k <= RAY_LENGTH; k++)
             if (BreakAddMove(origin.x + k * ray.dx, origin.y + k * ray.dy, stopSide)) break;
+    return true;
 }
 
 }  // namespace
-
-// Push: one level down, remembering the deepest level of the turn.
-void fce_DepthInc() {
-    g_AktualDepth++;
-    if (g_AktualDepth > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth;
-}
-
-// Pop: one level up; every pop is one node of the statistics.
-void fce_DepthDec() {
-    g_AktualDepth--;
-    g_MoveStats.nodes++;
-}
 
 void fce_SetAktualDepth(int depth) {
     g_AktualDepth = depth;
@@ -65,13 +56,15 @@ TMoveStats fce_GetStats() {
 
 // Examines one cell of a ray; true when the ray ends there. A cell already
 // marked as a candidate, or a stone of the other side, is passed over so that
-// the ray reaches the cells behind it.
+// the ray reaches the cells behind it. The mark goes into the search's copy
+// of the board only.
 bool BreakAddMove(int x, int y, int stopSide) {
     if (!OnBoard(x, y)) return true;
-    const int code = board[x][y];
+    const int p = CellIndex(x, y);
+    const int code = g_Cells[p];
     if (code == CELL_EMPTY) {
         const int depth = g_AktualDepth;
-        SetCell(x, y, CELL_CANDIDATE);
+        g_Cells[p] = CELL_CANDIDATE;
         g_ListMove[g_CountMove[depth]][depth] = {x, y};
         g_CountMove[depth]++;
         boardValue[x][y] = 0;
@@ -80,9 +73,50 @@ bool BreakAddMove(int x, int y, int stopSide) {
     return (code & SIDE_MASK) == stopSide;
 }
 
+namespace {
+
+// One ray of ListRays, with the ray's constants known when compiling. The
+// border of off-board cells around the search's copy of the board ends every
+// ray, so no cell needs a bounds test.
+template <int RAY>
+void WalkRay(TMyMove origin, int originIndex, int stopSide, bool mark, int depth,
+             TMyMove (*&next)[LIST_DEPTHS]) {
+    constexpr Step ray = RAYS[RAY];
+    constexpr int step = RAY_INDEX_STEP[RAY];
+    std::uint8_t* const cells = g_Cells + originIndex;
+    int(*const values)[MAX_BOARD] = boardValue + origin.x;
+    for (int k = 1; k <= RAY_LENGTH; k++) {
+        const int code = cells[k * step];
+        if (code == CELL_EMPTY) {
+            if (mark) cells[k * step] = CELL_CANDIDATE;
+            (*next)[depth] = {origin.x + k * ray.dx, origin.y + k * ray.dy};
+            next++;
+            values[k * ray.dx][origin.y + k * ray.dy] = 0;
+        } else if (code == CELL_OFF || (code & SIDE_MASK) == stopSide) {
+            return;
+        }
+    }
+}
+
+template <int... RAY>
+void WalkRays(TMyMove origin, int stopSide, bool mark, std::integer_sequence<int, RAY...>) {
+    const int depth = g_AktualDepth;
+    TMyMove(*next)[LIST_DEPTHS] = g_ListMove + g_CountMove[depth];
+    const int originIndex = CellIndex(origin.x, origin.y);
+    (WalkRay<RAY>(origin, originIndex, stopSide, mark, depth, next), ...);
+    g_CountMove[depth] = static_cast<int>(next - g_ListMove);
+}
+
+}  // namespace
+
+void ListRays(TMyMove origin, int stopSide, bool mark) {
+    WalkRays(origin, stopSide, mark, std::make_integer_sequence<int, 8>());
+}
+
 // Lists, at the current depth, the empty cells on the rays of both moves:
 // first the engine's move, then the opponent's; a move with negative x is absent.
 void GetAllMove(TMyMove mine, TMyMove opponent) {
+    const SearchScope scope;
     const int depth = g_AktualDepth;
     g_BestMove = NO_MOVE;
     g_CountMove[depth] = 0;
@@ -90,13 +124,16 @@ void GetAllMove(TMyMove mine, TMyMove opponent) {
         g_ListMove[0][depth] = NO_MOVE;
         return;
     }
-    if (mine.x >= 0) AddRays(mine, SIDE_OPPONENT);
-    if (opponent.x >= 0) AddRays(opponent, SIDE_MINE);
-    // The marks only kept a cell from being listed twice.
-    for (int i = 0; i < g_CountMove[depth]; i++) {
-        const TMyMove c = g_ListMove[i][depth];
-        if (board[c.x][c.y] == CELL_CANDIDATE) SetCell(c.x, c.y, CELL_EMPTY);
-    }
+    // A cell on rays of both moves is listed once, where first reached: the
+    // first walk marks what it lists. One walk never reaches a cell twice.
+    bool marked = false;
+    if (mine.x >= 0) marked = AddRays(mine, SIDE_OPPONENT, opponent.x >= 0);
+    if (opponent.x >= 0) marked |= AddRays(opponent, SIDE_MINE, false);
+    if (marked)
+        for (int i = 0; i < g_CountMove[depth]; i++) {
+            const TMyMove c = g_ListMove[i][depth];
+            g_Cells[CellIndex(c.x, c.y)] = CELL_EMPTY;
+        }
 }
 
 // Product of one ray: opponent stones close to the cell weigh most, open
@@ -162,6 +199,7 @@ TMyMove RandomMove() {
 
 // Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
 TMyMove brain_turn() {
+    const SearchScope scope;
     // 1-3. Start the clock, clear the statistics, take the budget.
     g_TickStart = static_cast<int>(plat::GetTickCount());
     g_MoveStats.depth = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "brain.h"
+#include "lines.h"
 
 inline constexpr int MAX_DEPTH = 50;
 inline constexpr int MAX_CANDIDATES = 64;
@@ -19,6 +20,17 @@ inline constexpr int MARK_THREAT_SEQUENCE = 10000;
 struct Step {
     int dx, dy;
 };
+
+// The eight rays in the order candidates are discovered; rays 2k and 2k+1
+// are opposite, so pairs form the four lines of the positional score.
+inline constexpr Step RAYS[8] = {{-1, -1}, {+1, +1}, {-1, +1}, {+1, -1},
+                                 {-1, 0},  {+1, 0},  {0, -1},  {0, +1}};
+inline constexpr int RAY_LENGTH = 4;
+// The line direction (0 to 3) each ray runs along, and the ray as a step of
+// the index in the search's copy of the board.
+inline constexpr int RAY_DIRECTION[8] = {1, 1, 0, 0, 2, 2, 3, 3};
+inline constexpr int RAY_INDEX_STEP[8] = {-PADDED - 1, PADDED + 1, -PADDED + 1, PADDED - 1,
+                                          -PADDED,     PADDED,     -1,          1};
 
 // Statistics of one turn.
 struct TMoveStats {
@@ -45,14 +57,28 @@ extern int g_Time4MyMove;
 // Score of each cell for the final choice, indexed [x][y].
 extern int boardValue[MAX_BOARD][MAX_BOARD];
 
-// Search stack.
-void fce_DepthInc();
-void fce_DepthDec();
+// Search stack. Push: one level down, remembering the deepest level of the turn.
+inline void fce_DepthInc() {
+    g_AktualDepth++;
+    if (g_AktualDepth > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth;
+}
+
+// Pop: one level up; every pop is one node of the statistics.
+inline void fce_DepthDec() {
+    g_AktualDepth--;
+    g_MoveStats.nodes++;
+}
+
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();
 
 // Candidate generation and the positional choice.
 void GetAllMove(TMyMove mine, TMyMove opponent);
+// GetAllMove's walk of one origin on a cell of the playing area: lists its
+// rays at the current depth, after the cells already listed there, until
+// stopSide ends a ray. With `mark`, listed cells are marked in the search's
+// copy of the board so that a later origin passes over them.
+void ListRays(TMyMove origin, int stopSide, bool mark);
 bool BreakAddMove(int x, int y, int stopSide);
 int EvalMoveWay(TMyMove cell, int dx, int dy);
 void EvalMove(TMyMove cell);

@@ -2,7 +2,9 @@
 // threats, each answered by any defence, that end in an open four or a double
 // threat whatever the defender did.
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <utility>
 
 #include "platform.h"
 #include "search.h"
@@ -13,22 +15,84 @@ int OtherSide(int side) {
     return side == SIDE_MINE ? SIDE_OPPONENT : SIDE_MINE;
 }
 
-// Lists, at the current depth, the empty cells on the rays of one stone of
-// `side`: the rays pass over the side's own stones and end at the other's.
+// GetAllMove for one stone of `side` on a cell of the playing area: lists, at
+// the current depth, the empty cells on its rays, which pass over the side's
+// own stones and end at the other's.
 void ListAroundStone(int x, int y, int side) {
-    const TMyMove stone{x, y};
-    if (side == SIDE_MINE)
-        GetAllMove(stone, NO_MOVE);
-    else
-        GetAllMove(NO_MOVE, stone);
+    g_BestMove = NO_MOVE;
+    g_CountMove[g_AktualDepth] = 0;
+    ListRays({x, y}, OtherSide(side), false);
 }
 
-// The direction of the line joining candidate (cx, cy) to the stone on (x, y);
-// every candidate lies on one of the stone's eight rays.
-int LineClass(int cx, int cy, int x, int y) {
-    if (cx == x) return 3;
-    if (cy == y) return 2;
-    return (cx < x) == (cy < y) ? 1 : 0;
+// Where a stone on the origin of a ray sits in the line code of the cell k
+// steps along the ray: k cells back along the line for a ray that runs
+// forward (odd rays), k cells ahead for one that runs backward.
+constexpr auto STONE_SHIFT = [] {
+    std::array<std::array<int, RAY_LENGTH + 1>, 8> shifts{};
+    for (int ray = 0; ray < 8; ray++)
+        for (int k = 1; k <= RAY_LENGTH; k++) shifts[ray][k] = LineShift(ray % 2 == 1 ? -k : k);
+    return shifts;
+}();
+
+// A walk of the rays of a trial stone that is never put on the board.
+struct TrialWalk {
+    int x, y, origin;          // the stone's cell and its index
+    int depth;
+    int stops;                 // bit c set when a cell of code c ends a ray
+    int change;                // turns the state of the stone's cell into the stone's
+    TMyMove (*next)[LIST_DEPTHS];  // the row of g_ListMove that the next cell goes to
+    int flags;
+};
+
+// One ray of ListAroundTrialStone, with the ray's constants known when
+// compiling, so that every cell of it is a fixed distance from the origin.
+template <int RAY, bool LINE_ONLY>
+void WalkTrialRay(TrialWalk& walk) {
+    constexpr Step ray = RAYS[RAY];
+    constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY], shift = 4 * direction;
+    const std::uint8_t* const cells = g_Cells + walk.origin;
+    const std::uint16_t* const codes = g_LineCode[direction] + walk.origin;
+    const std::uint16_t* const lineFlags = g_LineFlags + walk.origin;
+    int(*const values)[MAX_BOARD] = boardValue + walk.x;
+    for (int k = 1; k <= RAY_LENGTH; k++) {
+        const int code = cells[k * step];
+        if (code == CELL_EMPTY) {
+            (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
+            walk.next++;
+            values[k * ray.dx][walk.y + k * ray.dy] = 0;
+            const int own = LINE_FLAGS[codes[k * step] ^ walk.change << STONE_SHIFT[RAY][k]];
+            if constexpr (LINE_ONLY)
+                walk.flags |= own;
+            else
+                walk.flags |= (lineFlags[k * step] & ~(0xF << shift)) | own << shift;
+        } else if (walk.stops >> code & 1) {
+            return;
+        }
+    }
+}
+
+template <bool LINE_ONLY, int... RAY>
+int WalkTrialRays(TrialWalk walk, std::integer_sequence<int, RAY...>) {
+    (WalkTrialRay<RAY, LINE_ONLY>(walk), ...);
+    g_CountMove[walk.depth] = static_cast<int>(walk.next - g_ListMove);
+    return walk.flags;
+}
+
+// ListAroundStone for a trial stone of `side` on (x, y), and what the listed
+// cells would give the side with that stone in place: the line flags of all
+// listed cells or-ed together, as in g_LineFlags, or with lineOnly only the
+// flags of each cell's own line through the stone (the line of its ray),
+// unshifted. The stone is never put on the board: it lies on one line of
+// each listed cell only, and that one line code is read with it.
+int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
+    const int origin = CellIndex(x, y);
+    // The other side's stones and trial stones, and the border, end a ray.
+    const int stopSide = OtherSide(side);
+    const TrialWalk walk{x, y, origin, g_AktualDepth, 1 << CELL_OFF | 1 << stopSide | 1 << (stopSide + 1),
+                         CELL_STATE[g_Cells[origin]] ^ SideState(side), g_ListMove, 0};
+    g_BestMove = NO_MOVE;
+    constexpr auto rays = std::make_integer_sequence<int, 8>();
+    return lineOnly ? WalkTrialRays<true>(walk, rays) : WalkTrialRays<false>(walk, rays);
 }
 
 // True once 95% of the turn's budget has gone. Both sides are multiplied by
@@ -39,6 +103,10 @@ bool TimeIsUp() {
     const std::uint64_t elapsed = plat::GetTickCount() - static_cast<std::uint32_t>(g_TickStart);
     const std::uint64_t budget = g_Time4MyMove > 0 ? static_cast<std::uint64_t>(g_Time4MyMove) : 0;
     return elapsed * 100 >= budget * 95;
+}
+
+bool TwoOrMore(int directions) {
+    return (directions & (directions - 1)) != 0;
 }
 
 bool Can4Open(int side) {
@@ -70,9 +138,9 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
         boardValue[c.x][c.y] = 0;
         if (!Is1Threat(c.x, c.y, side, lineOnly)) continue;
         if (depth >= limit) continue;
-        SetCell(c.x, c.y, side + 1);
+        PutCell(c.x, c.y, side + 1);
         const bool defended = DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly);
-        SetCell(c.x, c.y, CELL_EMPTY);
+        PutCell(c.x, c.y, CELL_EMPTY);
         if (!defended) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_THREAT_SEQUENCE;
             return true;
@@ -83,61 +151,40 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
 
 }  // namespace
 
-// Puts a trial stone of the side on (x, y), lists the cells around it one
-// level deeper, and counts the directions in which one of them would give the
+// With a trial stone of the side on (x, y), lists the cells around it one
+// level deeper and counts the directions in which one of them would give the
 // side a five or an open four. A threat need not pass through the trial
-// stone, and one cell can supply threats in two directions.
+// stone, and one cell can supply threats in two directions. The stone is read
+// into the line codes of the listed cells rather than put on the board.
 bool Is2Threat(int x, int y, int side) {
-    SetCell(x, y, side + 1);
+    const SearchScope scope;
     fce_DepthInc();
-    const int depth = g_AktualDepth;
-    ListAroundStone(x, y, side);
-    int threats = 0;
-    for (int direction = 0; direction < 4 && threats < 2; direction++) {
-        for (int i = 0; i < g_CountMove[depth]; i++) {
-            const TMyMove c = g_ListMove[i][depth];
-            if (IsWinWay(c.x, c.y, side, direction) || Is4OpenWay(c.x, c.y, side, direction)) {
-                threats++;
-                break;
-            }
-        }
-    }
+    const int flags = ListAroundTrialStone(x, y, side, false);
     fce_DepthDec();
-    SetCell(x, y, CELL_EMPTY);
-    return threats >= 2;
+    return TwoOrMore(ThreatDirections(flags, side));
 }
 
 bool CanI2Threat(bool testOnly) {
+    const SearchScope scope;
     return Can2Threat(SIDE_MINE, testOnly);
 }
 
 bool CanOpponent2Threat(bool testOnly) {
+    const SearchScope scope;
     return Can2Threat(SIDE_OPPONENT, testOnly);
 }
 
-// Puts a trial stone of the side on (x, y) and tells whether one of the cells
-// on its rays would then give the side a five or an open four. With lineOnly
+// With a trial stone of the side on (x, y) (read into the line codes, not put
+// on the board), tells whether one of the cells on its rays would give the
+// side a five or an open four. With lineOnly
 // a cell counts only along its own line through the stone; without it, any
 // direction counts, so a threat elsewhere that crosses a ray counts too.
 bool Is1Threat(int x, int y, int side, bool lineOnly) {
-    SetCell(x, y, side + 1);
+    const SearchScope scope;
     fce_DepthInc();
-    const int depth = g_AktualDepth;
-    ListAroundStone(x, y, side);
-    bool threat = false;
-    for (int direction = 0; direction < 4 && !threat; direction++) {
-        for (int i = 0; i < g_CountMove[depth]; i++) {
-            const TMyMove c = g_ListMove[i][depth];
-            if (lineOnly && LineClass(c.x, c.y, x, y) != direction) continue;
-            if (IsWinWay(c.x, c.y, side, direction) || Is4OpenWay(c.x, c.y, side, direction)) {
-                threat = true;
-                break;
-            }
-        }
-    }
+    const int flags = ListAroundTrialStone(x, y, side, lineOnly);
     fce_DepthDec();
-    SetCell(x, y, CELL_EMPTY);
-    return threat;
+    return ThreatDirections(flags, side) != 0;
 }
 
 // The defender level, with the attacker's trial stone already on (x, y):
@@ -145,6 +192,7 @@ bool Is1Threat(int x, int y, int side, bool lineOnly) {
 // has an open four, a double threat or another winning threat sequence. The
 // answers are the cells on the rays of the threat stone, tried in list order.
 bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly) {
+    const SearchScope scope;
     const int attacker = OtherSide(defender);
     fce_DepthInc();
     const int limit = std::min(depthLimit, MAX_DEPTH);
@@ -163,14 +211,14 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             }
             const TMyMove a = g_ListMove[i][depth];
             fce_DepthInc();
-            SetCell(a.x, a.y, defender + 1);
+            PutCell(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
             ListAroundStone(x, y, attacker);
             const bool refuted = Can4Open(attacker) || Can2Threat(attacker, true) ||
                                  Can1Threat(attacker, true, limit, lineOnly);
             fce_DepthDec();
-            SetCell(a.x, a.y, CELL_EMPTY);
+            PutCell(a.x, a.y, CELL_EMPTY);
             defended = !refuted;
             if (defended) break;
         }
@@ -180,9 +228,11 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
 }
 
 bool CanI1Threat(bool testOnly, int depthLimit, bool lineOnly) {
+    const SearchScope scope;
     return Can1Threat(SIDE_MINE, testOnly, depthLimit, lineOnly);
 }
 
 bool CanOpponent1Threat(bool testOnly, int depthLimit, bool lineOnly) {
+    const SearchScope scope;
     return Can1Threat(SIDE_OPPONENT, testOnly, depthLimit, lineOnly);
 }

@@ -1,5 +1,5 @@
-// Line patterns against pictures of single lines, and against a plain,
-// obviously correct twin on many random boards.
+// Line patterns against pictures of single lines, and the patterns and the
+// search's incremental line codes against plain twins on many random boards.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,31 +7,6 @@
 #include "testutil.h"
 
 namespace {
-
-constexpr int STEPS[4][2] = {{1, -1}, {1, 1}, {1, 0}, {0, 1}};
-
-// Plain twin: steps cell by cell with a bounds test on every read.
-bool Mine(int x, int y, int side) {
-    return x >= 0 && y >= 0 && x < width && y < height && (board[x][y] & SIDE_MASK) == side;
-}
-int PlainRun(int x, int y, int dx, int dy, int side) {
-    int n = 0;
-    while (n < 4 && Mine(x + (n + 1) * dx, y + (n + 1) * dy, side)) n++;
-    return n;
-}
-bool PlainOpenEnd(int x, int y) {
-    return x >= 0 && y >= 0 && x < width && y < height && board[x][y] == CELL_EMPTY;
-}
-bool PlainWinWay(int x, int y, int side, int d) {
-    const int dx = STEPS[d][0], dy = STEPS[d][1];
-    return PlainRun(x, y, -dx, -dy, side) + PlainRun(x, y, dx, dy, side) >= 4;
-}
-bool PlainOpenWay(int x, int y, int side, int d) {
-    const int dx = STEPS[d][0], dy = STEPS[d][1];
-    const int b = PlainRun(x, y, -dx, -dy, side), f = PlainRun(x, y, dx, dy, side);
-    return b < 4 && f < 4 && PlainOpenEnd(x - (b + 1) * dx, y - (b + 1) * dy) &&
-           PlainOpenEnd(x + (f + 1) * dx, y + (f + 1) * dy) && b + f >= 3;
-}
 
 struct Picture {
     const char* line;  // backward to forward; c examined, | the edge, + candidate mark
@@ -95,7 +70,7 @@ TEST(LinePatterns, MatchPlainTwinOnRandomBoards) {
                 for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
                     bool anyWin = false, anyOpen = false;
                     for (int d = 0; d < 4; d++) {
-                        const bool win = PlainWinWay(x, y, side, d), open = PlainOpenWay(x, y, side, d);
+                        const bool win = testutil::plain::WinWay(x, y, side, d), open = testutil::plain::OpenWay(x, y, side, d);
                         ASSERT_EQ(IsWinWay(x, y, side, d), win) << x << "," << y << " d" << d;
                         ASSERT_EQ(Is4OpenWay(x, y, side, d), open) << x << "," << y << " d" << d;
                         anyWin |= win;
@@ -104,6 +79,40 @@ TEST(LinePatterns, MatchPlainTwinOnRandomBoards) {
                     ASSERT_EQ(IsWin(x, y, side), anyWin);
                     ASSERT_EQ(Is4Open(x, y, side), anyOpen);
                 }
+    }
+}
+
+// The line codes of the search's copy follow every change of a cell: stones,
+// trial stones, candidate marks and empty cells, with leftover stones beyond
+// the playing area that must read as off the board.
+TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 60; round++) {
+        testutil::NewBoard(25, 25);
+        for (int i = 0; i < 150; i++) board[pick(25)][pick(25)] = pick(6);
+        width = 5 + pick(20);
+        height = 5 + pick(20);
+        SyncSearchBoard();
+        for (int change = 1; change <= 40; change++) {
+            PutCell(pick(width), pick(height), pick(6));
+            if (change % 10) continue;
+            for (int x = 0; x < width; x++)
+                for (int y = 0; y < height; y++) {
+                    const int p = CellIndex(x, y);
+                    ASSERT_EQ(g_Cells[p], board[x][y]);
+                    for (int d = 0; d < 4; d++) {
+                        const int flags = g_LineFlags[p] >> 4 * d & 0xF;
+                        ASSERT_EQ(flags, LINE_FLAGS[g_LineCode[d][p]]);
+                        for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
+                            ASSERT_EQ((flags & SideFlag(FLAG_FIVE, side)) != 0,
+                                      testutil::plain::WinWay(x, y, side, d)) << round << ": " << x << "," << y;
+                            ASSERT_EQ((flags & SideFlag(FLAG_OPEN4, side)) != 0,
+                                      testutil::plain::OpenWay(x, y, side, d)) << round << ": " << x << "," << y;
+                        }
+                    }
+                }
+        }
     }
 }
 

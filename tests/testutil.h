@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search.h"
@@ -48,6 +49,54 @@ inline std::vector<std::pair<int, int>> ListAt(int depth) {
     for (int i = 0; i < g_CountMove[depth]; i++) list.emplace_back(g_ListMove[i][depth].x, g_ListMove[i][depth].y);
     return list;
 }
+
+// Plain, obviously correct twins of the line patterns and of the listing
+// around one stone: they read board cell by cell with a bounds test on every
+// read. The engine's fast versions are cross-checked against them.
+namespace plain {
+
+inline constexpr int STEPS[4][2] = {{1, -1}, {1, 1}, {1, 0}, {0, 1}};
+
+inline bool OnBoard(int x, int y) {
+    return x >= 0 && y >= 0 && x < width && y < height;
+}
+inline bool Mine(int x, int y, int side) {
+    return OnBoard(x, y) && (board[x][y] & SIDE_MASK) == side;
+}
+inline int Run(int x, int y, int dx, int dy, int side) {
+    int n = 0;
+    while (n < 4 && Mine(x + (n + 1) * dx, y + (n + 1) * dy, side)) n++;
+    return n;
+}
+inline bool OpenEnd(int x, int y) {
+    return OnBoard(x, y) && board[x][y] == CELL_EMPTY;
+}
+inline bool WinWay(int x, int y, int side, int d) {
+    const int dx = STEPS[d][0], dy = STEPS[d][1];
+    return Run(x, y, -dx, -dy, side) + Run(x, y, dx, dy, side) >= 4;
+}
+inline bool OpenWay(int x, int y, int side, int d) {
+    const int dx = STEPS[d][0], dy = STEPS[d][1];
+    const int b = Run(x, y, -dx, -dy, side), f = Run(x, y, dx, dy, side);
+    return b < 4 && f < 4 && OpenEnd(x - (b + 1) * dx, y - (b + 1) * dy) &&
+           OpenEnd(x + (f + 1) * dx, y + (f + 1) * dy) && b + f >= 3;
+}
+
+// The empty cells on the eight rays of a stone of `side` on (x, y), in the
+// engine's ray order; a ray ends at the edge or at the other side's stone.
+inline std::vector<std::pair<int, int>> Rays(int x, int y, int side) {
+    const int rays[8][2] = {{-1, -1}, {1, 1}, {-1, 1}, {1, -1}, {-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+    std::vector<std::pair<int, int>> cells;
+    for (const auto& ray : rays)
+        for (int k = 1; k <= 4; k++) {
+            const int cx = x + k * ray[0], cy = y + k * ray[1];
+            if (!OnBoard(cx, cy) || (board[cx][cy] & SIDE_MASK) == (SIDE_MINE + SIDE_OPPONENT - side)) break;
+            if (board[cx][cy] == CELL_EMPTY) cells.emplace_back(cx, cy);
+        }
+    return cells;
+}
+
+}  // namespace plain
 
 // A copy of the whole board, to compare before and after a search.
 struct BoardSnapshot {

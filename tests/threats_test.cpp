@@ -330,4 +330,47 @@ TEST(ThreatSequence, LeavesStateAsFoundOnRandomPositions) {
     plat::SetTickSource(nullptr);
 }
 
+// Is2Threat and Is1Threat never put their stone on the board; they must
+// answer, list and count exactly as if they had. The twin puts the stone and
+// reads board cell by cell. Random positions hold stones, trial stones and
+// candidate marks, and leftovers beyond the playing area.
+TEST(TrialStone, MatchesPuttingItOnTheBoard) {
+    std::mt19937 random(11);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 150; round++) {
+        testutil::NewBoard(25, 25);
+        const int stones = 20 + pick(150);
+        for (int i = 0; i < stones; i++) board[pick(25)][pick(25)] = 1 + pick(5);
+        width = 5 + pick(20);
+        height = 5 + pick(20);
+        for (int tries = 0; tries < 20; tries++) {
+            const int x = pick(width), y = pick(height);
+            const int side = pick(2) ? SIDE_MINE : SIDE_OPPONENT;
+            if (board[x][y] != CELL_EMPTY) continue;
+            board[x][y] = side + 1;
+            const auto cells = testutil::plain::Rays(x, y, side);
+            int directions = 0;
+            bool alongItsLine = false;
+            for (const auto& [cx, cy] : cells)
+                for (int d = 0; d < 4; d++)
+                    if (testutil::plain::WinWay(cx, cy, side, d) || testutil::plain::OpenWay(cx, cy, side, d)) {
+                        directions |= 1 << d;
+                        const int line = cx == x ? 3 : cy == y ? 2 : (cx < x) == (cy < y) ? 1 : 0;
+                        alongItsLine |= d == line;
+                    }
+            board[x][y] = CELL_EMPTY;
+            const testutil::BoardSnapshot before;
+            g_MoveStats = {};
+            EXPECT_EQ(Is2Threat(x, y, side), (directions & (directions - 1)) != 0) << round;
+            EXPECT_EQ(testutil::ListAt(1), cells) << round;
+            EXPECT_EQ(Is1Threat(x, y, side, false), directions != 0) << round;
+            EXPECT_EQ(Is1Threat(x, y, side, true), alongItsLine) << round;
+            EXPECT_EQ(g_MoveStats.nodes, 3);
+            EXPECT_EQ(g_MoveStats.depth, 1);
+            EXPECT_EQ(g_AktualDepth, 0);
+            EXPECT_TRUE(before.SameAsBoard());
+        }
+    }
+}
+
 }  // namespace

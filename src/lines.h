@@ -1,0 +1,107 @@
+// The search's own copy of the board. It has a border of off-board cells, so
+// that rays and line windows need no bounds tests, and it keeps for every
+// cell and line the pattern code of the four cells on each side, so that a
+// five or an open four of either side is one table look-up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "brain.h"
+
+inline constexpr int BORDER = 4;  // a ray or a line window reaches four cells
+inline constexpr int PADDED = MAX_BOARD + 2 * BORDER;
+// Code of a cell outside the playing area in the search's copy; no side.
+inline constexpr int CELL_OFF = 8;
+
+// Index of (x, y) in the search's copy; x and y may lie up to BORDER off the board.
+inline int CellIndex(int x, int y) {
+    return (x + BORDER) * PADDED + y + BORDER;
+}
+
+// The four lines through a cell, directions 0 to 3, as steps of the index.
+inline constexpr int INDEX_STEP[4] = {PADDED - 1, PADDED + 1, PADDED, 1};
+
+// How a line code sees a cell, two bits each. A candidate mark and a cell
+// off the board are both closed: neither a stone nor an open end.
+inline constexpr int STATE_EMPTY = 0;
+inline constexpr int STATE_MINE = 1;
+inline constexpr int STATE_OPPONENT = 2;
+inline constexpr int STATE_CLOSED = 3;
+
+inline constexpr int StateOf(int code) {
+    if (code == CELL_EMPTY) return STATE_EMPTY;
+    if (code == CELL_OFF) return STATE_CLOSED;
+    if ((code & SIDE_MASK) == SIDE_MINE) return STATE_MINE;
+    if ((code & SIDE_MASK) == SIDE_OPPONENT) return STATE_OPPONENT;
+    return STATE_CLOSED;
+}
+// StateOf for every code the search's copy can hold.
+inline constexpr auto CELL_STATE = [] {
+    std::array<std::uint8_t, 256> states{};
+    for (int code = 0; code < 256; code++) states[code] = static_cast<std::uint8_t>(StateOf(code));
+    return states;
+}();
+// The state of a stone of the side, 2 or 4.
+inline constexpr int SideState(int side) {
+    return side == SIDE_MINE ? STATE_MINE : STATE_OPPONENT;
+}
+
+// A line code holds the states of the cells at offsets -4..-1 and +1..+4
+// from its cell along the line, in that order from the lowest bits; the cell
+// itself is not part of it.
+inline constexpr int LineShift(int offset) {
+    return 2 * (offset < 0 ? offset + BORDER : offset + BORDER - 1);
+}
+inline constexpr int LINE_CODES = 1 << 16;
+
+// The search's copy of the board: the cell codes of the playing area, and
+// CELL_OFF around it and on every cell beyond width x height.
+extern std::uint8_t g_Cells[PADDED * PADDED];
+// Line codes by direction and cell index; kept only for cells of the playing area.
+extern std::uint16_t g_LineCode[4][PADDED * PADDED];
+
+// Rebuilds the search's copy and the line codes from board, width and height.
+void SyncSearchBoard();
+// Writes one cell during the search: the shared board, the copy and the line codes.
+void PutCell(int x, int y, int code);
+
+// Every search operation may be entered from outside a turn (by tests, after
+// writing board directly). The outermost entry takes a fresh copy of the
+// board; nested calls work on the copy as the search left it.
+class SearchScope {
+public:
+    SearchScope() {
+        if (depth_++ == 0) SyncSearchBoard();
+    }
+    ~SearchScope() { depth_--; }
+    SearchScope(const SearchScope&) = delete;
+    SearchScope& operator=(const SearchScope&) = delete;
+
+private:
+    static inline int depth_ = 0;
+};
+
+// What a line code allows a stone of either side on its cell: a five, an
+// open four. A stone is a threat where it makes either.
+inline constexpr int FLAG_FIVE = 1;
+inline constexpr int FLAG_OPEN4 = 4;
+// The flag of `kind` for one side, 2 (engine) or 4 (opponent): the engine's
+// is the lower bit of each pair.
+inline constexpr int SideFlag(int kind, int side) {
+    return side == SIDE_MINE ? kind : kind << 1;
+}
+// Flags of every line code; filled at start-up, read-only afterwards.
+extern const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS;
+
+// For each cell of the playing area, the LINE_FLAGS of its four line codes,
+// direction d in bits 4d to 4d + 3.
+extern std::uint16_t g_LineFlags[PADDED * PADDED];
+// A flag in all four directions of g_LineFlags.
+inline constexpr int EVERY_DIRECTION = 0x1111;
+
+// Bit 4d set when the flags hold a threat of the side (a five or an open
+// four) in direction d.
+inline int ThreatDirections(int flags, int side) {
+    return ((flags | flags >> 2) >> (side == SIDE_MINE ? 0 : 1)) & EVERY_DIRECTION;
+}
