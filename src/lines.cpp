@@ -1,6 +1,7 @@
-// Line patterns (what a stone on a cell would make along one line), the
-// search's copy of the board whose line codes answer them in one look-up,
-// and the stages built on them: fives and open fours among the candidates.
+// Line patterns (what a stone on a cell would make along one line), read
+// from board, and the search's copy of the board whose line codes answer
+// them in one look-up; the stages built on them: fives and open fours among
+// the candidates.
 #include "lines.h"
 
 #include <cstring>
@@ -10,7 +11,9 @@
 
 std::uint8_t g_Cells[PADDED * PADDED];
 std::uint16_t g_LineCode[4][PADDED * PADDED];
-std::uint16_t g_LineFlags[PADDED * PADDED];
+std::uint32_t g_LineFlags[PADDED * PADDED];
+std::uint32_t g_LineEpoch;
+bool g_SearchBoardStale = true;
 
 namespace {
 
@@ -47,29 +50,45 @@ int FlagsOf(int code) {
     return flags;
 }
 
-bool OnBoard(int x, int y) {
-    return x >= 0 && y >= 0 && x < width && y < height;
+// How many cells from (x, y) along (dx, dy) lie on the board, at most SCAN.
+// Computing it once per scan keeps the cell loop free of bounds tests.
+inline int Reach(int x, int y, int dx, int dy) {
+    int reach = SCAN;
+    if (dx > 0 && width - 1 - x < reach) reach = width - 1 - x;
+    if (dx < 0 && x < reach) reach = x;
+    if (dy > 0 && height - 1 - y < reach) reach = height - 1 - y;
+    if (dy < 0 && y < reach) reach = y;
+    return reach;
 }
 
-// The line code of (x, y) in one direction, read from board itself.
-int BoardLineCode(int x, int y, int direction) {
-    const Step s = DIRECTIONS[direction];
-    int code = 0;
-    for (const int offset : OFFSETS) {
-        const int cx = x + offset * s.dx, cy = y + offset * s.dy;
-        code |= (OnBoard(cx, cy) ? StateOf(board[cx][cy]) : STATE_CLOSED) << LineShift(offset);
-    }
-    return code;
+// Number of consecutive cells of the side next to (x, y) along (dx, dy),
+// stopping at `reach` cells; the cell (x, y) itself is never read.
+inline int BoardRun(int x, int y, int dx, int dy, int reach, int side) {
+    int n = 0;
+    while (n < reach && (board[x + (n + 1) * dx][y + (n + 1) * dy] & SIDE_MASK) == side) n++;
+    return n;
+}
+
+// One side of an open four: the run on that side, or -1 when the run is
+// already four long or the cell after it is not an empty cell of the board.
+inline int OpenRun(int x, int y, int dx, int dy, int side) {
+    const int reach = Reach(x, y, dx, dy);
+    const int run = BoardRun(x, y, dx, dy, reach, side);
+    if (run == SCAN || run == reach) return -1;
+    return board[x + (run + 1) * dx][y + (run + 1) * dy] == CELL_EMPTY ? run : -1;
 }
 
 // Marks every candidate of the current depth on which `side` makes an open four.
 bool Can4Open(int side, bool testOnly) {
     const int depth = g_AktualDepth;
     const int flag = SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION;
+    if (g_CountMove[depth] > 0) UseSearchBoard();
     bool found = false;
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        if (g_LineFlags[CellIndex(c.x, c.y)] & flag) {
+        const int p = CellIndex(c.x, c.y);
+        EnsureLines(p);
+        if (g_LineFlags[p] & flag) {
             found = true;
             if (!testOnly) boardValue[c.x][c.y] = MARK_OPEN_FOUR;
         }
@@ -78,12 +97,13 @@ bool Can4Open(int side, bool testOnly) {
 }
 
 // The first candidate of the current depth on which `side` completes a five.
+// Only the turn driver asks, once a turn, before the search's copy of the
+// board is needed, so this reads board itself.
 bool CanWin(int side) {
     const int depth = g_AktualDepth;
-    const int flag = SideFlag(FLAG_FIVE, side) * EVERY_DIRECTION;
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        if (g_LineFlags[CellIndex(c.x, c.y)] & flag) {
+        if (IsWin(c.x, c.y, side)) {
             g_BestMove = c;
             return true;
         }
@@ -100,24 +120,36 @@ const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS = [] {
 }();
 
 void SyncSearchBoard() {
-    std::memset(g_Cells, CELL_OFF, sizeof g_Cells);
-    for (int x = 0; x < width; x++)
-        for (int y = 0; y < height; y++) g_Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(board[x][y]);
-    // Only cells of the playing area are ever looked up; the rest keep
-    // whatever their neighbours' changes leave in them.
-    for (int x = 0; x < width; x++)
-        for (int y = 0; y < height; y++) {
-            const int p = CellIndex(x, y);
-            int flags = 0;
-            for (int direction = 0; direction < 4; direction++) {
-                int code = 0;
-                for (const int offset : OFFSETS)
-                    code |= CELL_STATE[g_Cells[p + offset * INDEX_STEP[direction]]] << LineShift(offset);
-                g_LineCode[direction][p] = static_cast<std::uint16_t>(code);
-                flags |= LINE_FLAGS[code] << 4 * direction;
-            }
-            g_LineFlags[p] = static_cast<std::uint16_t>(flags);
+    g_SearchBoardStale = false;
+    // A new epoch makes every cell's line codes stale until it is looked up.
+    if (++g_LineEpoch == 1u << (32 - EPOCH_SHIFT)) {
+        std::memset(g_LineFlags, 0, sizeof g_LineFlags);
+        g_LineEpoch = 1;
+    }
+    // Only the playing area and the border around it are ever read.
+    const int column = height + 2 * BORDER;
+    for (int x = -BORDER; x < width + BORDER; x++) {
+        std::uint8_t* const cells = g_Cells + CellIndex(x, -BORDER);
+        if (x < 0 || x >= width) {
+            std::memset(cells, CELL_OFF, static_cast<std::size_t>(column));
+            continue;
         }
+        std::memset(cells, CELL_OFF, BORDER);
+        for (int y = 0; y < height; y++) cells[BORDER + y] = static_cast<std::uint8_t>(board[x][y]);
+        std::memset(cells + BORDER + height, CELL_OFF, BORDER);
+    }
+}
+
+void RefreshLines(int p) {
+    int flags = 0;
+    for (int direction = 0; direction < 4; direction++) {
+        int code = 0;
+        for (const int offset : OFFSETS)
+            code |= CELL_STATE[g_Cells[p + offset * INDEX_STEP[direction]]] << LineShift(offset);
+        g_LineCode[direction][p] = static_cast<std::uint16_t>(code);
+        flags |= LINE_FLAGS[code] << 4 * direction;
+    }
+    g_LineFlags[p] = static_cast<std::uint32_t>(flags) | g_LineEpoch << EPOCH_SHIFT;
 }
 
 namespace {
@@ -129,18 +161,20 @@ template <int DIRECTION, int... SLOT>
 void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
     constexpr int step = INDEX_STEP[DIRECTION], shift = 4 * DIRECTION;
     std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
-    std::uint16_t* const flags = g_LineFlags + p;
+    std::uint32_t* const flags = g_LineFlags + p;
     const auto changeOne = [&](int offset) {
         const int q = -offset * step;
         const int line = codes[q] ^ change << LineShift(offset);
         codes[q] = static_cast<std::uint16_t>(line);
-        flags[q] = static_cast<std::uint16_t>((flags[q] & ~(0xF << shift)) | LINE_FLAGS[line] << shift);
+        flags[q] = (flags[q] & ~(0xFu << shift)) | static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
     };
     (changeOne(OFFSETS[SLOT]), ...);
 }
 
 }  // namespace
 
+// Stale neighbours are changed as well: harmless, they are computed afresh
+// from the cells when first looked up.
 void PutCell(int x, int y, int code) {
     SetCell(x, y, code);
     const int p = CellIndex(x, y);
@@ -157,7 +191,10 @@ void PutCell(int x, int y, int code) {
 // A stone of the side on (x, y) would stand in five or more in a row along
 // the direction; overlines count.
 bool IsWinWay(int x, int y, int side, int direction) {
-    return LINE_FLAGS[BoardLineCode(x, y, direction)] & SideFlag(FLAG_FIVE, side);
+    const Step s = DIRECTIONS[direction];
+    const int backward = BoardRun(x, y, -s.dx, -s.dy, Reach(x, y, -s.dx, -s.dy), side);
+    const int forward = BoardRun(x, y, s.dx, s.dy, Reach(x, y, s.dx, s.dy), side);
+    return backward + forward >= 4;
 }
 
 bool IsWin(int x, int y, int side) {
@@ -169,7 +206,11 @@ bool IsWin(int x, int y, int side) {
 // A stone of the side on (x, y) would stand in a run of at least four with an
 // empty cell at each end; four or more on one side is a five, not a four.
 bool Is4OpenWay(int x, int y, int side, int direction) {
-    return LINE_FLAGS[BoardLineCode(x, y, direction)] & SideFlag(FLAG_OPEN4, side);
+    const Step s = DIRECTIONS[direction];
+    const int backward = OpenRun(x, y, -s.dx, -s.dy, side);
+    if (backward < 0) return false;
+    const int forward = OpenRun(x, y, s.dx, s.dy, side);
+    return forward >= 0 && backward + forward >= 3;
 }
 
 bool Is4Open(int x, int y, int side) {
@@ -179,12 +220,10 @@ bool Is4Open(int x, int y, int side) {
 }
 
 bool CanIWin() {
-    const SearchScope scope;
     return CanWin(SIDE_MINE);
 }
 
 bool CanOpponentWin() {
-    const SearchScope scope;
     return CanWin(SIDE_OPPONENT);
 }
 

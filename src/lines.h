@@ -58,21 +58,32 @@ inline constexpr int LINE_CODES = 1 << 16;
 // The search's copy of the board: the cell codes of the playing area, and
 // CELL_OFF around it and on every cell beyond width x height.
 extern std::uint8_t g_Cells[PADDED * PADDED];
-// Line codes by direction and cell index; kept only for cells of the playing area.
+// Line codes by direction and cell index, for cells of the playing area.
 extern std::uint16_t g_LineCode[4][PADDED * PADDED];
 
-// Rebuilds the search's copy and the line codes from board, width and height.
+// Takes the search's copy of the board from board, width and height. The
+// line codes of a cell are computed when first looked up (EnsureLines) and
+// kept up to date by PutCell from then on, until the next copy.
 void SyncSearchBoard();
+// Epoch of the current copy, 1 to 65535; stamped on the line flags of every
+// cell whose codes have been computed from it.
+extern std::uint32_t g_LineEpoch;
+inline constexpr int EPOCH_SHIFT = 16;
+// Computes the line codes and flags of cell index p of the playing area.
+void RefreshLines(int p);
 // Writes one cell during the search: the shared board, the copy and the line codes.
 void PutCell(int x, int y, int code);
 
+// True when board may have changed since the search's copy was taken.
+extern bool g_SearchBoardStale;
+
 // Every search operation may be entered from outside a turn (by tests, after
-// writing board directly). The outermost entry takes a fresh copy of the
-// board; nested calls work on the copy as the search left it.
+// writing board directly). The outermost entry marks the copy as stale;
+// nested calls work on the copy as the search left it.
 class SearchScope {
 public:
     SearchScope() {
-        if (depth_++ == 0) SyncSearchBoard();
+        if (depth_++ == 0) g_SearchBoardStale = true;
     }
     ~SearchScope() { depth_--; }
     SearchScope(const SearchScope&) = delete;
@@ -81,6 +92,12 @@ public:
 private:
     static inline int depth_ = 0;
 };
+
+// Takes a fresh copy if it is stale. Called by the operations that read the
+// copy before they do, so that a turn which never searches never copies.
+inline void UseSearchBoard() {
+    if (g_SearchBoardStale) SyncSearchBoard();
+}
 
 // What a line code allows a stone of either side on its cell: a five, an
 // open four. A stone is a threat where it makes either.
@@ -95,8 +112,14 @@ inline constexpr int SideFlag(int kind, int side) {
 extern const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS;
 
 // For each cell of the playing area, the LINE_FLAGS of its four line codes,
-// direction d in bits 4d to 4d + 3.
-extern std::uint16_t g_LineFlags[PADDED * PADDED];
+// direction d in bits 4d to 4d + 3, and above them the epoch they belong to.
+extern std::uint32_t g_LineFlags[PADDED * PADDED];
+inline constexpr int FLAGS_MASK = 0xFFFF;
+
+// Makes the line codes and flags of cell index p valid for the current copy.
+inline void EnsureLines(int p) {
+    if (g_LineFlags[p] >> EPOCH_SHIFT != g_LineEpoch) RefreshLines(p);
+}
 // A flag in all four directions of g_LineFlags.
 inline constexpr int EVERY_DIRECTION = 0x1111;
 

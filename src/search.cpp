@@ -29,19 +29,11 @@ bool OnBoard(int x, int y) {
     return x >= 0 && y >= 0 && x < width && y < height;
 }
 
-// Walks the eight rays of one origin, listing empty cells until stopSide ends
-// a ray; with `mark`, listed cells are marked so that a later origin passes
-// over them. An origin off the playing area (never the case in a game) takes
-// the bounds-tested way, which always marks. True when marks were left.
-bool AddRays(TMyMove origin, int stopSide, bool mark) {
-    if (OnBoard(origin.x, origin.y)) {
-        ListRays(origin, stopSide, mark);
-        return mark;
-    }
+// Walks the eight rays of one origin, listing empty cells until stopSide ends a ray.
+void AddRays(TMyMove origin, int stopSide) {
     for (const Step& ray : RAYS)
         for (int k = 1; k <= RAY_LENGTH; k++)
             if (BreakAddMove(origin.x + k * ray.dx, origin.y + k * ray.dy, stopSide)) break;
-    return true;
 }
 
 }  // namespace
@@ -56,15 +48,13 @@ TMoveStats fce_GetStats() {
 
 // Examines one cell of a ray; true when the ray ends there. A cell already
 // marked as a candidate, or a stone of the other side, is passed over so that
-// the ray reaches the cells behind it. The mark goes into the search's copy
-// of the board only.
+// the ray reaches the cells behind it.
 bool BreakAddMove(int x, int y, int stopSide) {
     if (!OnBoard(x, y)) return true;
-    const int p = CellIndex(x, y);
-    const int code = g_Cells[p];
+    const int code = board[x][y];
     if (code == CELL_EMPTY) {
         const int depth = g_AktualDepth;
-        g_Cells[p] = CELL_CANDIDATE;
+        SetCell(x, y, CELL_CANDIDATE);
         g_ListMove[g_CountMove[depth]][depth] = {x, y};
         g_CountMove[depth]++;
         boardValue[x][y] = 0;
@@ -73,22 +63,41 @@ bool BreakAddMove(int x, int y, int stopSide) {
     return (code & SIDE_MASK) == stopSide;
 }
 
+// Lists, at the current depth, the empty cells on the rays of both moves:
+// first the engine's move, then the opponent's; a move with negative x is
+// absent. The turn driver lists its root here, on board itself; the search
+// lists around its stones on its own copy (ListRays).
+void GetAllMove(TMyMove mine, TMyMove opponent) {
+    const int depth = g_AktualDepth;
+    g_BestMove = NO_MOVE;
+    g_CountMove[depth] = 0;
+    if (mine.x < 0 && opponent.x < 0) {
+        g_ListMove[0][depth] = NO_MOVE;
+        return;
+    }
+    if (mine.x >= 0) AddRays(mine, SIDE_OPPONENT);
+    if (opponent.x >= 0) AddRays(opponent, SIDE_MINE);
+    // The marks only kept a cell from being listed twice.
+    for (int i = 0; i < g_CountMove[depth]; i++) {
+        const TMyMove c = g_ListMove[i][depth];
+        if (board[c.x][c.y] == CELL_CANDIDATE) SetCell(c.x, c.y, CELL_EMPTY);
+    }
+}
+
 namespace {
 
 // One ray of ListRays, with the ray's constants known when compiling. The
 // border of off-board cells around the search's copy of the board ends every
 // ray, so no cell needs a bounds test.
 template <int RAY>
-void WalkRay(TMyMove origin, int originIndex, int stopSide, bool mark, int depth,
-             TMyMove (*&next)[LIST_DEPTHS]) {
+void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth, TMyMove (*&next)[LIST_DEPTHS]) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY];
-    std::uint8_t* const cells = g_Cells + originIndex;
+    const std::uint8_t* const cells = g_Cells + originIndex;
     int(*const values)[MAX_BOARD] = boardValue + origin.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            if (mark) cells[k * step] = CELL_CANDIDATE;
             (*next)[depth] = {origin.x + k * ray.dx, origin.y + k * ray.dy};
             next++;
             values[k * ray.dx][origin.y + k * ray.dy] = 0;
@@ -99,41 +108,18 @@ void WalkRay(TMyMove origin, int originIndex, int stopSide, bool mark, int depth
 }
 
 template <int... RAY>
-void WalkRays(TMyMove origin, int stopSide, bool mark, std::integer_sequence<int, RAY...>) {
+void WalkRays(TMyMove origin, int stopSide, std::integer_sequence<int, RAY...>) {
     const int depth = g_AktualDepth;
     TMyMove(*next)[LIST_DEPTHS] = g_ListMove + g_CountMove[depth];
     const int originIndex = CellIndex(origin.x, origin.y);
-    (WalkRay<RAY>(origin, originIndex, stopSide, mark, depth, next), ...);
+    (WalkRay<RAY>(origin, originIndex, stopSide, depth, next), ...);
     g_CountMove[depth] = static_cast<int>(next - g_ListMove);
 }
 
 }  // namespace
 
-void ListRays(TMyMove origin, int stopSide, bool mark) {
-    WalkRays(origin, stopSide, mark, std::make_integer_sequence<int, 8>());
-}
-
-// Lists, at the current depth, the empty cells on the rays of both moves:
-// first the engine's move, then the opponent's; a move with negative x is absent.
-void GetAllMove(TMyMove mine, TMyMove opponent) {
-    const SearchScope scope;
-    const int depth = g_AktualDepth;
-    g_BestMove = NO_MOVE;
-    g_CountMove[depth] = 0;
-    if (mine.x < 0 && opponent.x < 0) {
-        g_ListMove[0][depth] = NO_MOVE;
-        return;
-    }
-    // A cell on rays of both moves is listed once, where first reached: the
-    // first walk marks what it lists. One walk never reaches a cell twice.
-    bool marked = false;
-    if (mine.x >= 0) marked = AddRays(mine, SIDE_OPPONENT, opponent.x >= 0);
-    if (opponent.x >= 0) marked |= AddRays(opponent, SIDE_MINE, false);
-    if (marked)
-        for (int i = 0; i < g_CountMove[depth]; i++) {
-            const TMyMove c = g_ListMove[i][depth];
-            g_Cells[CellIndex(c.x, c.y)] = CELL_EMPTY;
-        }
+void ListRays(TMyMove origin, int stopSide) {
+    WalkRays(origin, stopSide, std::make_integer_sequence<int, 8>());
 }
 
 // Product of one ray: opponent stones close to the cell weigh most, open
@@ -199,7 +185,6 @@ TMyMove RandomMove() {
 
 // Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
 TMyMove brain_turn() {
-    const SearchScope scope;
     // 1-3. Start the clock, clear the statistics, take the budget.
     g_TickStart = static_cast<int>(plat::GetTickCount());
     g_MoveStats.depth = 0;
@@ -214,7 +199,9 @@ TMyMove brain_turn() {
     if (CanIWin() || CanOpponentWin()) {
         move = g_BestMove;
     } else {
-        // 6. The tactical stages mark what they find; the first success ends the chain.
+        // 6. The tactical stages mark what they find; the first success ends the
+        // chain. They work on the search's copy of the board, taken here.
+        const SearchScope scope;
         // Threat sequences are searched ever deeper, the opponent's first;
         // the last two calls look further but only along the threat's lines.
         CanI4Open(false) || CanOpponent4Open(false) || CanI2Threat(false) ||

@@ -74,11 +74,11 @@ TMoveStats fce_GetStats();
 
 // Candidate generation and the positional choice.
 void GetAllMove(TMyMove mine, TMyMove opponent);
-// GetAllMove's walk of one origin on a cell of the playing area: lists its
-// rays at the current depth, after the cells already listed there, until
-// stopSide ends a ray. With `mark`, listed cells are marked in the search's
-// copy of the board so that a later origin passes over them.
-void ListRays(TMyMove origin, int stopSide, bool mark);
+// GetAllMove for one origin, a cell of the playing area, on the search's copy
+// of the board: lists its rays at the current depth, after the cells already
+// listed there, until stopSide ends a ray. One origin never reaches a cell
+// twice, so no cell is marked.
+void ListRays(TMyMove origin, int stopSide);
 bool BreakAddMove(int x, int y, int stopSide);
 int EvalMoveWay(TMyMove cell, int dx, int dy);
 void EvalMove(TMyMove cell);

@@ -21,7 +21,7 @@ int OtherSide(int side) {
 void ListAroundStone(int x, int y, int side) {
     g_BestMove = NO_MOVE;
     g_CountMove[g_AktualDepth] = 0;
-    ListRays({x, y}, OtherSide(side), false);
+    ListRays({x, y}, OtherSide(side));
 }
 
 // Where a stone on the origin of a ray sits in the line code of the cell k
@@ -40,6 +40,7 @@ struct TrialWalk {
     int depth;
     int stops;                 // bit c set when a cell of code c ends a ray
     int change;                // turns the state of the stone's cell into the stone's
+    std::uint32_t epoch;       // of the search's copy: line flags stamped so are valid
     TMyMove (*next)[LIST_DEPTHS];  // the row of g_ListMove that the next cell goes to
     int flags;
 };
@@ -52,11 +53,12 @@ void WalkTrialRay(TrialWalk& walk) {
     constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY], shift = 4 * direction;
     const std::uint8_t* const cells = g_Cells + walk.origin;
     const std::uint16_t* const codes = g_LineCode[direction] + walk.origin;
-    const std::uint16_t* const lineFlags = g_LineFlags + walk.origin;
+    const std::uint32_t* const lineFlags = g_LineFlags + walk.origin;
     int(*const values)[MAX_BOARD] = boardValue + walk.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
+            if (lineFlags[k * step] >> EPOCH_SHIFT != walk.epoch) RefreshLines(walk.origin + k * step);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
             values[k * ray.dx][walk.y + k * ray.dy] = 0;
@@ -64,7 +66,7 @@ void WalkTrialRay(TrialWalk& walk) {
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
-                walk.flags |= (lineFlags[k * step] & ~(0xF << shift)) | own << shift;
+                walk.flags |= (lineFlags[k * step] & (FLAGS_MASK & ~(0xF << shift))) | own << shift;
         } else if (walk.stops >> code & 1) {
             return;
         }
@@ -89,7 +91,7 @@ int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
     // The other side's stones and trial stones, and the border, end a ray.
     const int stopSide = OtherSide(side);
     const TrialWalk walk{x, y, origin, g_AktualDepth, 1 << CELL_OFF | 1 << stopSide | 1 << (stopSide + 1),
-                         CELL_STATE[g_Cells[origin]] ^ SideState(side), g_ListMove, 0};
+                         CELL_STATE[g_Cells[origin]] ^ SideState(side), g_LineEpoch, g_ListMove, 0};
     g_BestMove = NO_MOVE;
     constexpr auto rays = std::make_integer_sequence<int, 8>();
     return lineOnly ? WalkTrialRays<true>(walk, rays) : WalkTrialRays<false>(walk, rays);
@@ -158,6 +160,7 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
 // into the line codes of the listed cells rather than put on the board.
 bool Is2Threat(int x, int y, int side) {
     const SearchScope scope;
+    UseSearchBoard();
     fce_DepthInc();
     const int flags = ListAroundTrialStone(x, y, side, false);
     fce_DepthDec();
@@ -181,6 +184,7 @@ bool CanOpponent2Threat(bool testOnly) {
 // direction counts, so a threat elsewhere that crosses a ray counts too.
 bool Is1Threat(int x, int y, int side, bool lineOnly) {
     const SearchScope scope;
+    UseSearchBoard();
     fce_DepthInc();
     const int flags = ListAroundTrialStone(x, y, side, lineOnly);
     fce_DepthDec();
@@ -193,6 +197,7 @@ bool Is1Threat(int x, int y, int side, bool lineOnly) {
 // answers are the cells on the rays of the threat stone, tried in list order.
 bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly) {
     const SearchScope scope;
+    UseSearchBoard();
     const int attacker = OtherSide(defender);
     fce_DepthInc();
     const int limit = std::min(depthLimit, MAX_DEPTH);

@@ -82,9 +82,9 @@ TEST(LinePatterns, MatchPlainTwinOnRandomBoards) {
     }
 }
 
-// The line codes of the search's copy follow every change of a cell: stones,
-// trial stones, candidate marks and empty cells, with leftover stones beyond
-// the playing area that must read as off the board.
+// The line codes of the search's copy follow every change of a cell (stones,
+// trial stones, candidate marks, empty cells) or are computed afresh, with
+// leftover stones beyond the playing area that must read as off the board.
 TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
     std::mt19937 random(7);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -94,6 +94,10 @@ TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
         width = 5 + pick(20);
         height = 5 + pick(20);
         SyncSearchBoard();
+        // Half the cells follow the changes from the start; the others are
+        // computed when first looked up, after the changes.
+        for (int x = 0; x < width; x++)
+            for (int y = x % 2; y < height; y += 2) EnsureLines(CellIndex(x, y));
         for (int change = 1; change <= 40; change++) {
             PutCell(pick(width), pick(height), pick(6));
             if (change % 10) continue;
@@ -101,6 +105,7 @@ TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
                 for (int y = 0; y < height; y++) {
                     const int p = CellIndex(x, y);
                     ASSERT_EQ(g_Cells[p], board[x][y]);
+                    EnsureLines(p);
                     for (int d = 0; d < 4; d++) {
                         const int flags = g_LineFlags[p] >> 4 * d & 0xF;
                         ASSERT_EQ(flags, LINE_FLAGS[g_LineCode[d][p]]);
