@@ -147,7 +147,7 @@ void RefreshLines(int p) {
         for (const int offset : OFFSETS)
             code |= CELL_STATE[g_Cells[p + offset * INDEX_STEP[direction]]] << LineShift(offset);
         g_LineCode[direction][p] = static_cast<std::uint16_t>(code);
-        flags |= LINE_FLAGS[code] << 4 * direction;
+        flags |= LINE_FLAGS[code] << FlagShift(direction);
     }
     g_LineFlags[p] = static_cast<std::uint32_t>(flags) | g_LineEpoch << EPOCH_SHIFT;
 }
@@ -159,14 +159,14 @@ namespace {
 // direction, each at a different offset, and their flags.
 template <int DIRECTION, int... SLOT>
 void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
-    constexpr int step = INDEX_STEP[DIRECTION], shift = 4 * DIRECTION;
+    constexpr int step = INDEX_STEP[DIRECTION], shift = FlagShift(DIRECTION);
     std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
     std::uint32_t* const flags = g_LineFlags + p;
     const auto changeOne = [&](int offset) {
         const int q = -offset * step;
         const int line = codes[q] ^ change << LineShift(offset);
         codes[q] = static_cast<std::uint16_t>(line);
-        flags[q] = (flags[q] & ~(0xFu << shift)) | static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
+        flags[q] = (flags[q] & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << shift)) | static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
     };
     (changeOne(OFFSETS[SLOT]), ...);
 }

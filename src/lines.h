@@ -120,6 +120,11 @@ inline constexpr int FLAGS_MASK = 0xFFFF;
 inline void EnsureLines(int p) {
     if (g_LineFlags[p] >> EPOCH_SHIFT != g_LineEpoch) RefreshLines(p);
 }
+// Each direction's flags take four bits of g_LineFlags.
+inline constexpr int DIRECTION_FLAGS = 0xF;
+inline constexpr int FlagShift(int direction) {
+    return 4 * direction;
+}
 // A flag in all four directions of g_LineFlags.
 inline constexpr int EVERY_DIRECTION = 0x1111;
 

@@ -50,7 +50,7 @@ struct TrialWalk {
 template <int RAY, bool LINE_ONLY>
 void WalkTrialRay(TrialWalk& walk) {
     constexpr Step ray = RAYS[RAY];
-    constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY], shift = 4 * direction;
+    constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY], shift = FlagShift(direction);
     const std::uint8_t* const cells = g_Cells + walk.origin;
     const std::uint16_t* const codes = g_LineCode[direction] + walk.origin;
     const std::uint32_t* const lineFlags = g_LineFlags + walk.origin;
@@ -66,7 +66,7 @@ void WalkTrialRay(TrialWalk& walk) {
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
-                walk.flags |= (lineFlags[k * step] & (FLAGS_MASK & ~(0xF << shift))) | own << shift;
+                walk.flags |= (lineFlags[k * step] & (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) | own << shift;
         } else if (walk.stops >> code & 1) {
             return;
         }
