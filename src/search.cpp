@@ -200,7 +200,7 @@ TMyMove brain_turn() {
         move = g_BestMove;
     } else {
         // 6. The tactical stages mark what they find; the first success ends the
-        // chain. They work on the search's copy of the board, taken here.
+        // chain. From here on they work on the search's copy of the board.
         const SearchScope scope;
         // Threat sequences are searched ever deeper, the opponent's first;
         // the last two calls look further but only along the threat's lines.
