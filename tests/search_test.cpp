@@ -126,4 +126,55 @@ TEST(Turn, LeavesNoMarksAndPlaysFreeCells) {
     plat::SetTickSource(nullptr);
 }
 
+// Each turn takes the search's copy of the board afresh: a game on a larger
+// board before, its stones left beyond the new playing area and a taken-back
+// stone change nothing against the same position set up on a clean board.
+TEST(Turn, SameAsOnACleanBoardAfterResizeAndTakeback) {
+    plat::SetTickSource(+[]() -> std::uint32_t { return ++g_ticks; });
+    const int turnLimit = info_timeout_turn.exchange(400);
+    for (std::uint32_t game = 1; game <= 20; game++) {
+        testutil::NewBoard(20, 20, game);
+        for (int turn = 0; turn < 10; turn++) {
+            const TMyMove mine = brain_turn();
+            brain_my(mine.x, mine.y);
+            TMyMove theirs;
+            do theirs = {static_cast<int>(rnd(20)), static_cast<int>(rnd(20))};
+            while (!isFree(theirs.x, theirs.y));
+            brain_opponents(theirs.x, theirs.y);
+        }
+        width = height = 9 + static_cast<int>(game % 4);
+        brain_init();
+        for (int i = 0; i < 8; i++) {
+            TMyMove cell;
+            do cell = {static_cast<int>(rnd(width)), static_cast<int>(rnd(height))};
+            while (!isFree(cell.x, cell.y));
+            i % 2 ? brain_my(cell.x, cell.y) : brain_opponents(cell.x, cell.y);
+        }
+        brain_takeback(g_MyLastMove.x, g_MyLastMove.y);
+        const testutil::BoardSnapshot position;
+        const TMyMove myLast = g_MyLastMove, theirLast = g_OpponentLastMove;
+
+        g_ticks = 0;
+        seed = game;
+        const TMyMove played = brain_turn();
+        const TMoveStats stats = fce_GetStats();
+
+        const int w = width, h = height;
+        testutil::NewBoard(w, h, game);
+        for (int x = 0; x < w; x++)
+            for (int y = 0; y < h; y++) board[x][y] = position.cells[x][y];
+        g_MyLastMove = myLast;
+        g_OpponentLastMove = theirLast;
+        SyncSearchBoard();  // the reference turn surely starts from a copy of this board
+        g_ticks = 0;
+        const TMyMove fresh = brain_turn();
+        EXPECT_TRUE(played.x == fresh.x && played.y == fresh.y) << game;
+        EXPECT_EQ(stats.nodes, fce_GetStats().nodes) << game;
+        EXPECT_EQ(stats.depth, fce_GetStats().depth) << game;
+        EXPECT_EQ(stats.eval, fce_GetStats().eval) << game;
+    }
+    info_timeout_turn = turnLimit;
+    plat::SetTickSource(nullptr);
+}
+
 }  // namespace
