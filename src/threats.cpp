@@ -66,7 +66,8 @@ void WalkTrialRay(TrialWalk& walk) {
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
-                walk.flags |= (lineFlags[k * step] & (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) | own << shift;
+                walk.flags |= static_cast<int>(lineFlags[k * step] & (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) |
+                              own << shift;
         } else if (walk.stops >> code & 1) {
             return;
         }

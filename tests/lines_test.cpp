@@ -107,7 +107,7 @@ TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
                     ASSERT_EQ(g_Cells[p], board[x][y]);
                     EnsureLines(p);
                     for (int d = 0; d < 4; d++) {
-                        const int flags = g_LineFlags[p] >> FlagShift(d) & DIRECTION_FLAGS;
+                        const int flags = static_cast<int>(g_LineFlags[p] >> FlagShift(d) & DIRECTION_FLAGS);
                         ASSERT_EQ(flags, LINE_FLAGS[g_LineCode[d][p]]);
                         for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
                             ASSERT_EQ((flags & SideFlag(FLAG_FIVE, side)) != 0,
