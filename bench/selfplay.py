@@ -12,49 +12,42 @@ with the moves in the order they were played. Any prefix of a game is a
 position; the last stone of a prefix is the opponent's.
 """
 import argparse
+import os
 import random
 import subprocess
+import sys
 
-
-def five(stones, x, y):
-    for dx, dy in ((1, 0), (0, 1), (1, 1), (1, -1)):
-        run = 1
-        for sign in (1, -1):
-            k = 1
-            while stones.get((x + sign * k * dx, y + sign * k * dy)) == stones[(x, y)]:
-                run += 1
-                k += 1
-        if run >= 5:
-            return True
-    return False
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
+from match import Game  # noqa: E402  (the match runner's board and its five test)
 
 
 def play(engine, width, height, opening, turn_ms, rng):
     send = lambda line: (engine.stdin.write(line + "\n"), engine.stdin.flush())
     cx, cy = width // 2, height // 2
-    moves, stones = [], {}
-    while len(moves) < width * height:
+    game = Game(width, height)
+    moves = []
+    while not game.full():
+        side = len(moves) % 2
         if len(moves) < opening:
             move = (cx + rng.randint(-2, 2), cy + rng.randint(-2, 2))
-            if move in stones:
+            if game.problem(move):
                 continue
         else:
             send("RECTSTART %d,%d" % (width, height) if width != height else "START %d" % width)
             assert engine.stdout.readline().strip() == "OK"
             send("INFO timeout_turn %d" % turn_ms)
             send("BOARD")
-            mover = len(moves) % 2
             for i, (x, y) in enumerate(moves):
-                send("%d,%d,%d" % (x, y, 1 if i % 2 == mover else 2))
+                send("%d,%d,%d" % (x, y, 1 if i % 2 == side else 2))
             send("DONE")
             line = engine.stdout.readline()
             while line.startswith("MESSAGE") or line.startswith("message"):
                 line = engine.stdout.readline()
             move = tuple(int(v) for v in line.split(","))
-            assert move not in stones and 0 <= move[0] < width and 0 <= move[1] < height, line
-        stones[move] = len(moves) % 2
+            assert not game.problem(move), line
+        game.play(side, move, 0, None)
         moves.append(move)
-        if five(stones, *move):
+        if game.five(move):
             break
     return moves
 
