@@ -12,6 +12,7 @@ int g_CountMove[MAX_DEPTH];
 TMyMove g_ListMove[MAX_CANDIDATES][LIST_DEPTHS];
 TMoveStats g_MoveStats;
 TMyMove g_BestMove = NO_MOVE;
+TurnStage g_TurnStage = TurnStage::NoMove;
 int g_TickStart;
 int g_Time4MyMove;
 int boardValue[MAX_BOARD][MAX_BOARD];
@@ -196,26 +197,39 @@ TMyMove brain_turn() {
     GetAllMove(g_MyLastMove, g_OpponentLastMove);
     TMyMove move;
     // 5. A five for either side is played at once, the engine's own first.
-    if (CanIWin() || CanOpponentWin()) {
+    const bool ownFive = CanIWin();
+    if (ownFive || CanOpponentWin()) {
+        g_TurnStage = ownFive ? TurnStage::OwnFive : TurnStage::BlockFive;
         move = g_BestMove;
     } else {
         // 6. The tactical stages mark what they find; the first success ends the
         // chain. From here on they work on the search's copy of the board.
         const SearchScope scope;
+        auto ends = [](TurnStage stage, bool found) {
+            if (found) g_TurnStage = stage;
+            return found;
+        };
         // Threat sequences are searched ever deeper, the opponent's first;
         // the last two calls look further but only along the threat's lines.
-        CanI4Open(false) || CanOpponent4Open(false) || CanI2Threat(false) ||
-            CanOpponent2Threat(false) || CanOpponent1Threat(false, 3, false) ||
-            CanOpponent1Threat(false, 5, false) || CanOpponent1Threat(false, 9, false) ||
-            CanI1Threat(false, 3, false) || CanI1Threat(false, 5, false) ||
-            CanI1Threat(false, 9, false) || CanOpponent1Threat(false, 19, true) ||
-            CanI1Threat(false, 19, true);
+        using enum TurnStage;
+        const bool marked =
+            ends(MyOpenFour, CanI4Open(false)) || ends(OpponentOpenFour, CanOpponent4Open(false)) ||
+            ends(MyDoubleThreat, CanI2Threat(false)) || ends(OpponentDoubleThreat, CanOpponent2Threat(false)) ||
+            ends(OpponentSequence3, CanOpponent1Threat(false, 3, false)) ||
+            ends(OpponentSequence5, CanOpponent1Threat(false, 5, false)) ||
+            ends(OpponentSequence9, CanOpponent1Threat(false, 9, false)) ||
+            ends(MySequence3, CanI1Threat(false, 3, false)) || ends(MySequence5, CanI1Threat(false, 5, false)) ||
+            ends(MySequence9, CanI1Threat(false, 9, false)) ||
+            ends(OpponentLine19, CanOpponent1Threat(false, 19, true)) ||
+            ends(MyLine19, CanI1Threat(false, 19, true));
         // 7. The positional score on top of the marks, then the best candidate.
         if (g_CountMove[g_AktualDepth] <= 0) {
             move = RandomMove();
+            g_TurnStage = move.x < 0 ? NoMove : Random;
         } else {
             EvalMoves();
             move = DefenseMove();
+            if (!marked) g_TurnStage = Positional;
         }
     }
     // 8-9. Statistics; a turn without a move evaluates to 0.

@@ -40,6 +40,15 @@ struct TMoveStats {
     int nodes;  // number of pops
 };
 
+// What ended the last turn's chain of stages, in the order the chain tries
+// them. Nothing in the engine reads it; the benchmark reports it so that its
+// suite can show that every stage decides some position.
+enum class TurnStage {
+    OwnFive, BlockFive, MyOpenFour, OpponentOpenFour, MyDoubleThreat, OpponentDoubleThreat,
+    OpponentSequence3, OpponentSequence5, OpponentSequence9, MySequence3, MySequence5, MySequence9,
+    OpponentLine19, MyLine19, Positional, Random, NoMove,
+};
+extern TurnStage g_TurnStage;
 // Current depth of the search; 0 at the root of a turn.
 extern int g_AktualDepth;
 // Number of candidates listed at each depth.
