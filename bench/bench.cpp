@@ -1,7 +1,8 @@
 // zelto-bench: plays one turn of the engine on each position of a fixed suite
 // with a time budget that never cuts the search, and prints what each turn
-// searched. The total node count is the engine's signature: it changes only
-// when behaviour changes, never when only speed does.
+// searched and decided. The last line, the signature, is a 64-bit FNV-1a hash
+// over every position's nodes, depth, eval and move in suite order: it changes
+// when any decision does, never when only speed does.
 //
 // Usage: zelto-bench [positions-file]
 //
@@ -10,9 +11,11 @@
 // before it the engine's, and so on back to the first. '#' starts a comment.
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +28,32 @@
 #endif
 
 namespace {
+
+const char* const STAGE_NAMES[] = {
+    "own-five",   "block-five", "my-4open",  "opp-4open",  "my-2threat", "opp-2threat",
+    "opp-seq3",   "opp-seq5",   "opp-seq9",  "my-seq3",    "my-seq5",    "my-seq9",
+    "opp-line19", "my-line19",  "positional", "random",    "no-move",
+};
+static_assert(std::size(STAGE_NAMES) == static_cast<size_t>(TurnStage::NoMove) + 1);
+
+// 64-bit FNV-1a.
+struct Fnv1a {
+    std::uint64_t hash = 14695981039346656037ull;
+    void Add(const char* text) {
+        for (; *text; text++) hash = (hash ^ static_cast<unsigned char>(*text)) * 1099511628211ull;
+    }
+};
+
+// Candidates of the root whose boardValue equals the chosen cell's: more than
+// one means the random generator broke a tie.
+int Ties(TMyMove move) {
+    int ties = 0;
+    for (int i = 0; i < g_CountMove[0]; i++) {
+        const TMyMove c = g_ListMove[i][0];
+        ties += boardValue[c.x][c.y] == boardValue[move.x][move.y];
+    }
+    return ties;
+}
 
 struct Position {
     std::string name;
@@ -82,7 +111,9 @@ int main(int argc, char** argv) {
     info_timeout_turn = INT_MAX;
     info_time_left = INT_MAX;
 
-    std::printf("%-22s %7s %10s %5s %8s %7s %9s\n", "position", "size", "nodes", "depth", "eval", "move", "ms");
+    std::printf("%-27s %7s %10s %5s %8s %7s %-11s %4s %9s\n", "position", "size", "nodes", "depth", "eval", "move",
+                "stage", "ties", "ms");
+    Fnv1a signature;
     long long totalNodes = 0;
     double totalMs = 0;
     int count = 0, lineNo = 0;
@@ -102,8 +133,14 @@ int main(int argc, char** argv) {
         const TMoveStats stats = fce_GetStats();
         char moveText[16];
         std::snprintf(moveText, sizeof moveText, "%d,%d", move.x, move.y);
-        std::printf("%-22s %3dx%-3d %10d %5d %8d %7s %9.1f\n", pos.name.c_str(), pos.width, pos.height,
-                    stats.nodes, stats.depth, stats.eval, moveText, ms);
+        char ties[16] = "-";
+        if (g_TurnStage == TurnStage::Positional) std::snprintf(ties, sizeof ties, "%d", Ties(move));
+        std::printf("%-27s %3dx%-3d %10d %5d %8d %7s %-11s %4s %9.1f\n", pos.name.c_str(), pos.width, pos.height,
+                    stats.nodes, stats.depth, stats.eval, moveText, STAGE_NAMES[static_cast<int>(g_TurnStage)], ties,
+                    ms);
+        char decided[64];
+        std::snprintf(decided, sizeof decided, "%d %d %d %s\n", stats.nodes, stats.depth, stats.eval, moveText);
+        signature.Add(decided);
         totalNodes += stats.nodes;
         totalMs += ms;
         count++;
@@ -112,5 +149,6 @@ int main(int argc, char** argv) {
     std::printf("Nodes searched: %lld\n", totalNodes);
     std::printf("Total time: %.0f ms\n", totalMs);
     std::printf("Nodes/second: %.0f\n", totalMs > 0 ? totalNodes * 1000.0 / totalMs : 0.0);
+    std::printf("Signature: %016llx\n", static_cast<unsigned long long>(signature.hash));
     return 0;
 }

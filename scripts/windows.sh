@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the self-contained Windows engine build-win/pbrain-zelto.exe with
-# mingw-w64:            bash scripts/windows.sh
-# and also runs the protocol tests and 10 soak games against it under wine:
-#                       bash scripts/windows.sh test
+# Builds the self-contained Windows engine build-win/pbrain-zelto.exe and its
+# benchmark with mingw-w64:   bash scripts/windows.sh
+# and also checks the benchmark's signature, runs the protocol tests and 10
+# soak games against it under wine:
+#                             bash scripts/windows.sh test
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -11,7 +12,7 @@ zelto_install_deps cmake make g++-mingw-w64-x86-64-posix
 
 cmake --no-warn-unused-cli -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
-cmake --build build-win -j"$(nproc)" --target pbrain-zelto
+cmake --build build-win -j"$(nproc)" --target pbrain-zelto zelto-bench
 echo "build-win/pbrain-zelto.exe: $(stat -c %s build-win/pbrain-zelto.exe) bytes"
 [ "${1-}" = test ] || exit 0
 
@@ -29,6 +30,11 @@ if wineserver -p >/dev/null 2>&1; then
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 fi
 wineboot -i >/dev/null 2>&1
+# The Windows build must decide every benchmark position as the Linux one does.
+signature=$(wine build-win/zelto-bench.exe bench/positions.txt | tr -d '\r' | sed -n 's/^Signature: //p')
+pinned=$(bash scripts/signature.sh --pinned)
+echo "Windows benchmark signature: $signature (pinned: $pinned)"
+[ "$signature" = "$pinned" ]
 ZELTO_ENGINE_CMD="wine $PWD/build-win/pbrain-zelto.exe" /usr/bin/python3 -m pytest -q tests/protocol
 # A few whole games as well: long sessions of BOARD, TURN and INFO time_left.
 ZELTO_SOAK_ENGINE="wine $PWD/build-win/pbrain-zelto.exe" ZELTO_SOAK_RECORDS=build-win/soak \

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the benchmark (Release, in build/) and prints only its signature, the
+# hash of every decision it makes on its suite. With --check, also compares it
+# with the one CMakeLists.txt pins and fails when they differ; --pinned only
+# prints the pinned one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+pinned=$(sed -n 's/^set(ZELTO_SIGNATURE \(.*\))$/\1/p' CMakeLists.txt)
+[ "${1:-}" = --pinned ] && { echo "$pinned"; exit 0; }
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$(nproc)" --target zelto-bench >/dev/null
+signature=$(build/zelto-bench | sed -n 's/^Signature: //p')
+echo "$signature"
+if [ "${1:-}" = --check ]; then
+    [ "$signature" = "$pinned" ] || { echo "signature $signature differs from the pinned $pinned" >&2; exit 1; }
+fi
