@@ -1,7 +1,7 @@
 // The game state: board, size, last moves and the random generator.
 #include "brain.h"
 
-#include "protocol.h"
+#include "reply.h"
 #include "search.h"
 
 int board[MAX_BOARD][MAX_BOARD];

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -303,16 +302,6 @@ int parse_coord(const char* text, int* x, int* y) {
     *x = v[0];
     *y = v[1];
     return v[0] >= 0 && v[1] >= 0 && v[0] < width && v[1] < height;
-}
-
-void fce_WriteToPipe(const char* format, ...) {
-    std::lock_guard<std::mutex> lock(plat::StdoutLock());
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::putchar('\n');
-    std::fflush(stdout);
 }
 
 void Get_Info() {

@@ -6,12 +6,7 @@
 #include <cstdint>
 
 #include "brain.h"
-
-#if defined(__GNUC__)
-#define ZELTO_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define ZELTO_PRINTF(fmt, args)
-#endif
+#include "reply.h"
 
 inline constexpr int CMD_SIZE = 256;  // at most 255 characters and the zero
 
@@ -36,8 +31,6 @@ void fce_DoCommand();
 const char* fce_GetCmdParam(const char* keyword, const char* line);
 // Reads "x,y" and tests it against the board; 1 when good, 0 otherwise.
 int parse_coord(const char* text, int* x, int* y);
-// Writes one reply line under the stdout lock and flushes it.
-void fce_WriteToPipe(const char* format, ...) ZELTO_PRINTF(1, 2);
 void Get_Info();
 void fce_PrintBoard();
 void fce_Start();
