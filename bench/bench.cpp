@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "brain.h"
+#include "board.h"
 #include "search.h"
 
 #ifndef ZELTO_BENCH_POSITIONS

@@ -1,5 +1,5 @@
 // The game state: board, size, last moves and the random generator.
-#include "brain.h"
+#include "board.h"
 
 #include "reply.h"
 #include "search.h"
@@ -8,6 +8,7 @@ int board[MAX_BOARD][MAX_BOARD];
 int width, height;
 TMyMove g_MyLastMove = NO_MOVE, g_OpponentLastMove = NO_MOVE;
 std::uint32_t seed;
+std::uint32_t start_time;
 
 // Tests the size, seeds the generator and sets up an empty board.
 void brain_init() {

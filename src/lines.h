@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "brain.h"
+#include "board.h"
 
 inline constexpr int BORDER = 4;  // a ray or a line window reaches four cells
 inline constexpr int PADDED = MAX_BOARD + 2 * BORDER;

@@ -12,13 +12,9 @@
 #include "search.h"
 
 char cmd[CMD_SIZE];
-std::uint32_t start_time;
-std::atomic<int> terminateAI{0};
 
 int info_max_memory = 0;
 int info_timeout_match = 1000000000;
-std::atomic<int> info_timeout_turn{30000};
-std::atomic<int> info_time_left{1000000000};
 int info_game_type = 1;
 int info_exact5 = 0, info_continuous = 0, info_renju = 0;
 char dataFolder[CMD_SIZE];

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "brain.h"
+#include "board.h"
 #include "reply.h"
 
 inline constexpr int CMD_SIZE = 256;  // at most 255 characters and the zero

@@ -16,6 +16,9 @@ TurnStage g_TurnStage = TurnStage::NoMove;
 int g_TickStart;
 int g_Time4MyMove;
 int boardValue[MAX_BOARD][MAX_BOARD];
+std::atomic<int> terminateAI{0};
+std::atomic<int> info_timeout_turn{30000};
+std::atomic<int> info_time_left{1000000000};
 
 namespace {
 

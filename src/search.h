@@ -2,7 +2,9 @@
 // stages and the final choice.
 #pragma once
 
-#include "brain.h"
+#include <atomic>
+
+#include "board.h"
 #include "lines.h"
 
 inline constexpr int MAX_DEPTH = 50;
@@ -31,6 +33,12 @@ inline constexpr int RAY_LENGTH = 4;
 inline constexpr int RAY_DIRECTION[8] = {1, 1, 0, 0, 2, 2, 3, 3};
 inline constexpr int RAY_INDEX_STEP[8] = {-PADDED - 1, PADDED + 1, -PADDED + 1, PADDED - 1,
                                           -PADDED,     PADDED,     -1,          1};
+
+// Raised by the front end to ask a running turn to give up; read by the search.
+extern std::atomic<int> terminateAI;
+// INFO time values that the worker reads at the start of every turn.
+extern std::atomic<int> info_timeout_turn;
+extern std::atomic<int> info_time_left;
 
 // Statistics of one turn.
 struct TMoveStats {
@@ -77,6 +85,9 @@ inline void fce_DepthDec() {
     g_AktualDepth--;
     g_MoveStats.nodes++;
 }
+
+// Computes the engine's move for one turn.
+TMyMove brain_turn();
 
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();

@@ -1,5 +1,5 @@
-// What the protocol front end sees of the engine: the game state and the
-// operations it calls on it.
+// The game state: the board and its size, the last moves, the random
+// generator, and the operations the front end calls on them.
 #pragma once
 
 #include <atomic>
@@ -39,11 +39,6 @@ extern TMyMove g_MyLastMove, g_OpponentLastMove;
 extern std::uint32_t seed;
 // Tick count taken when the command that set up the board arrived; seeds rnd.
 extern std::uint32_t start_time;
-// Raised by the front end to ask a running turn to give up; read by the search.
-extern std::atomic<int> terminateAI;
-// INFO time values that the worker reads at the start of every turn.
-extern std::atomic<int> info_timeout_turn;
-extern std::atomic<int> info_time_left;
 
 // Every change of a cell goes through here. The board listing reads cells
 // from the other thread while a turn runs, so writes are relaxed atomic
@@ -60,8 +55,6 @@ void brain_block(int x, int y);
 // 0 when a cell was emptied, 2 when it was off the board or already empty.
 int brain_takeback(int x, int y);
 void brain_end();
-// Computes the engine's move for one turn (see search.cpp).
-TMyMove brain_turn();
 
 // Reads one cell without a bounds test; safe while the worker changes cells.
 int fce_GetBoard(int x, int y);
