@@ -1,13 +1,12 @@
 // Line patterns (what a stone on a cell would make along one line), read
 // from board, and the search's copy of the board whose line codes answer
-// them in one look-up; the stages built on them: fives and open fours among
-// the candidates.
+// them in one look-up.
 #include "lines.h"
 
 #include <cstring>
 #include <utility>
 
-#include "search.h"
+#include "board.h"
 
 std::uint8_t g_Cells[PADDED * PADDED];
 std::uint16_t g_LineCode[4][PADDED * PADDED];
@@ -76,39 +75,6 @@ inline int OpenRun(int x, int y, int dx, int dy, int side) {
     const int run = BoardRun(x, y, dx, dy, reach, side);
     if (run == SCAN || run == reach) return -1;
     return board[x + (run + 1) * dx][y + (run + 1) * dy] == CELL_EMPTY ? run : -1;
-}
-
-// Marks every candidate of the current depth on which `side` makes an open four.
-bool Can4Open(int side, bool testOnly) {
-    const int depth = g_AktualDepth;
-    const int flag = SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION;
-    if (g_CountMove[depth] > 0) UseSearchBoard();
-    bool found = false;
-    for (int i = 0; i < g_CountMove[depth]; i++) {
-        const TMyMove c = g_ListMove[i][depth];
-        const int p = CellIndex(c.x, c.y);
-        EnsureLines(p);
-        if (g_LineFlags[p] & flag) {
-            found = true;
-            if (!testOnly) boardValue[c.x][c.y] = MARK_OPEN_FOUR;
-        }
-    }
-    return found;
-}
-
-// The first candidate of the current depth on which `side` completes a five.
-// Only the turn driver asks, once a turn, before the search's copy of the
-// board is needed, so this reads board itself.
-bool CanWin(int side) {
-    const int depth = g_AktualDepth;
-    for (int i = 0; i < g_CountMove[depth]; i++) {
-        const TMyMove c = g_ListMove[i][depth];
-        if (IsWin(c.x, c.y, side)) {
-            g_BestMove = c;
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -217,22 +183,4 @@ bool Is4Open(int x, int y, int side) {
     for (int direction = 0; direction < 4; direction++)
         if (Is4OpenWay(x, y, side, direction)) return true;
     return false;
-}
-
-bool CanIWin() {
-    return CanWin(SIDE_MINE);
-}
-
-bool CanOpponentWin() {
-    return CanWin(SIDE_OPPONENT);
-}
-
-bool CanI4Open(bool testOnly) {
-    const SearchScope scope;
-    return Can4Open(SIDE_MINE, testOnly);
-}
-
-bool CanOpponent4Open(bool testOnly) {
-    const SearchScope scope;
-    return Can4Open(SIDE_OPPONENT, testOnly);
 }

@@ -19,6 +19,11 @@ inline int CellIndex(int x, int y) {
     return (x + BORDER) * PADDED + y + BORDER;
 }
 
+// One step along a ray or line of the board.
+struct Step {
+    int dx, dy;
+};
+
 // The four lines through a cell, directions 0 to 3, as steps of the index.
 inline constexpr int INDEX_STEP[4] = {PADDED - 1, PADDED + 1, PADDED, 1};
 
@@ -133,3 +138,9 @@ inline constexpr int EVERY_DIRECTION = 0x1111;
 inline int ThreatDirections(int flags, int side) {
     return ((flags | flags >> 2) >> (side == SIDE_MINE ? 0 : 1)) & EVERY_DIRECTION;
 }
+
+// Line patterns: what a stone of `side` on (x, y) would make, read from board.
+bool IsWinWay(int x, int y, int side, int direction);
+bool IsWin(int x, int y, int side);
+bool Is4OpenWay(int x, int y, int side, int direction);
+bool Is4Open(int x, int y, int side);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "fours.h"
 #include "platform.h"
 
 int g_AktualDepth;

@@ -18,11 +18,6 @@ inline constexpr int MARK_OPEN_FOUR = 1000000;
 inline constexpr int MARK_DOUBLE_THREAT = 100000;
 inline constexpr int MARK_THREAT_SEQUENCE = 10000;
 
-// One step along a ray or line of the board.
-struct Step {
-    int dx, dy;
-};
-
 // The eight rays in the order candidates are discovered; rays 2k and 2k+1
 // are opposite, so pairs form the four lines of the positional score.
 inline constexpr Step RAYS[8] = {{-1, -1}, {+1, +1}, {-1, +1}, {+1, -1},
@@ -105,18 +100,6 @@ void EvalMove(TMyMove cell);
 void EvalMoves();
 TMyMove DefenseMove();
 TMyMove RandomMove();
-
-// Line patterns: what a stone of `side` on (x, y) would make.
-bool IsWinWay(int x, int y, int side, int direction);
-bool IsWin(int x, int y, int side);
-bool Is4OpenWay(int x, int y, int side, int direction);
-bool Is4Open(int x, int y, int side);
-
-// Wins and open fours over the candidates of the current depth.
-bool CanIWin();
-bool CanOpponentWin();
-bool CanI4Open(bool testOnly);
-bool CanOpponent4Open(bool testOnly);
 
 // Double threats.
 bool Is2Threat(int x, int y, int side);

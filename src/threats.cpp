@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform.h"
+#include "fours.h"
 #include "search.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "fours.h"
+#include "lines.h"
 #include "search.h"
 
 namespace testutil {

@@ -1,0 +1,61 @@
+// Wins and open fours: the stages that look for a five or an open four among
+// the candidates of the current depth.
+#include "fours.h"
+
+#include "lines.h"
+#include "search.h"
+
+namespace {
+
+// Marks every candidate of the current depth on which `side` makes an open four.
+bool Can4Open(int side, bool testOnly) {
+    const int depth = g_AktualDepth;
+    const int flag = SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION;
+    if (g_CountMove[depth] > 0) UseSearchBoard();
+    bool found = false;
+    for (int i = 0; i < g_CountMove[depth]; i++) {
+        const TMyMove c = g_ListMove[i][depth];
+        const int p = CellIndex(c.x, c.y);
+        EnsureLines(p);
+        if (g_LineFlags[p] & flag) {
+            found = true;
+            if (!testOnly) boardValue[c.x][c.y] = MARK_OPEN_FOUR;
+        }
+    }
+    return found;
+}
+
+// The first candidate of the current depth on which `side` completes a five.
+// Only the turn driver asks, once a turn, before the search's copy of the
+// board is needed, so this reads board itself.
+bool CanWin(int side) {
+    const int depth = g_AktualDepth;
+    for (int i = 0; i < g_CountMove[depth]; i++) {
+        const TMyMove c = g_ListMove[i][depth];
+        if (IsWin(c.x, c.y, side)) {
+            g_BestMove = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CanIWin() {
+    return CanWin(SIDE_MINE);
+}
+
+bool CanOpponentWin() {
+    return CanWin(SIDE_OPPONENT);
+}
+
+bool CanI4Open(bool testOnly) {
+    const SearchScope scope;
+    return Can4Open(SIDE_MINE, testOnly);
+}
+
+bool CanOpponent4Open(bool testOnly) {
+    const SearchScope scope;
+    return Can4Open(SIDE_OPPONENT, testOnly);
+}
