@@ -22,6 +22,7 @@
 
 #include "board.h"
 #include "search.h"
+#include "turn.h"
 
 #ifndef ZELTO_BENCH_POSITIONS
 #define ZELTO_BENCH_POSITIONS "positions.txt"

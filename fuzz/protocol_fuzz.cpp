@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "protocol.h"
 #include "search.h"
+#include "turn.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

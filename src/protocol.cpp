@@ -10,6 +10,7 @@
 
 #include "platform.h"
 #include "search.h"
+#include "turn.h"
 
 char cmd[CMD_SIZE];
 

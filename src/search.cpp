@@ -1,25 +1,19 @@
-// The turn driver: the search stack, candidate generation, the positional
-// score and the final choice.
+// The search stack, candidate generation, the positional score and the final
+// choice.
 #include "search.h"
 
-#include <algorithm>
 #include <utility>
 
-#include "fours.h"
-#include "platform.h"
 
 int g_AktualDepth;
 int g_CountMove[MAX_DEPTH];
 TMyMove g_ListMove[MAX_CANDIDATES][LIST_DEPTHS];
 TMoveStats g_MoveStats;
 TMyMove g_BestMove = NO_MOVE;
-TurnStage g_TurnStage = TurnStage::NoMove;
 int g_TickStart;
 int g_Time4MyMove;
 int boardValue[MAX_BOARD][MAX_BOARD];
 std::atomic<int> terminateAI{0};
-std::atomic<int> info_timeout_turn{30000};
-std::atomic<int> info_time_left{1000000000};
 
 namespace {
 
@@ -186,58 +180,4 @@ TMyMove RandomMove() {
         y = static_cast<int>(rnd(static_cast<std::uint32_t>(height)));
     }
     return {x, y};
-}
-
-// Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
-TMyMove brain_turn() {
-    // 1-3. Start the clock, clear the statistics, take the budget.
-    g_TickStart = static_cast<int>(plat::GetTickCount());
-    g_MoveStats.depth = 0;
-    g_MoveStats.nodes = 0;
-    g_AktualDepth = 0;
-    g_Time4MyMove = std::min(info_time_left.load(std::memory_order_relaxed),
-                             info_timeout_turn.load(std::memory_order_relaxed));
-    // 4. Candidates around both last moves.
-    GetAllMove(g_MyLastMove, g_OpponentLastMove);
-    TMyMove move;
-    // 5. A five for either side is played at once, the engine's own first.
-    const bool ownFive = CanIWin();
-    if (ownFive || CanOpponentWin()) {
-        g_TurnStage = ownFive ? TurnStage::OwnFive : TurnStage::BlockFive;
-        move = g_BestMove;
-    } else {
-        // 6. The tactical stages mark what they find; the first success ends the
-        // chain. From here on they work on the search's copy of the board.
-        const SearchScope scope;
-        auto ends = [](TurnStage stage, bool found) {
-            if (found) g_TurnStage = stage;
-            return found;
-        };
-        // Threat sequences are searched ever deeper, the opponent's first;
-        // the last two calls look further but only along the threat's lines.
-        using enum TurnStage;
-        const bool marked =
-            ends(MyOpenFour, CanI4Open(false)) || ends(OpponentOpenFour, CanOpponent4Open(false)) ||
-            ends(MyDoubleThreat, CanI2Threat(false)) || ends(OpponentDoubleThreat, CanOpponent2Threat(false)) ||
-            ends(OpponentSequence3, CanOpponent1Threat(false, 3, false)) ||
-            ends(OpponentSequence5, CanOpponent1Threat(false, 5, false)) ||
-            ends(OpponentSequence9, CanOpponent1Threat(false, 9, false)) ||
-            ends(MySequence3, CanI1Threat(false, 3, false)) || ends(MySequence5, CanI1Threat(false, 5, false)) ||
-            ends(MySequence9, CanI1Threat(false, 9, false)) ||
-            ends(OpponentLine19, CanOpponent1Threat(false, 19, true)) ||
-            ends(MyLine19, CanI1Threat(false, 19, true));
-        // 7. The positional score on top of the marks, then the best candidate.
-        if (g_CountMove[g_AktualDepth] <= 0) {
-            move = RandomMove();
-            g_TurnStage = move.x < 0 ? NoMove : Random;
-        } else {
-            EvalMoves();
-            move = DefenseMove();
-            if (!marked) g_TurnStage = Positional;
-        }
-    }
-    // 8-9. Statistics; a turn without a move evaluates to 0.
-    g_MoveStats.eval = move.x >= 0 ? boardValue[move.x][move.y] : 0;
-    g_MoveStats.time = static_cast<int>(plat::GetTickCount() - static_cast<std::uint32_t>(g_TickStart));
-    return move;
 }

@@ -1,5 +1,5 @@
-// The move search: the search stack, candidate generation, the tactical
-// stages and the final choice.
+// The search stack, candidate generation, the positional score and the final
+// choice.
 #pragma once
 
 #include <atomic>
@@ -31,9 +31,6 @@ inline constexpr int RAY_INDEX_STEP[8] = {-PADDED - 1, PADDED + 1, -PADDED + 1, 
 
 // Raised by the front end to ask a running turn to give up; read by the search.
 extern std::atomic<int> terminateAI;
-// INFO time values that the worker reads at the start of every turn.
-extern std::atomic<int> info_timeout_turn;
-extern std::atomic<int> info_time_left;
 
 // Statistics of one turn.
 struct TMoveStats {
@@ -43,15 +40,6 @@ struct TMoveStats {
     int nodes;  // number of pops
 };
 
-// What ended the last turn's chain of stages, in the order the chain tries
-// them. Nothing in the engine reads it; the benchmark reports it so that its
-// suite can show that every stage decides some position.
-enum class TurnStage {
-    OwnFive, BlockFive, MyOpenFour, OpponentOpenFour, MyDoubleThreat, OpponentDoubleThreat,
-    OpponentSequence3, OpponentSequence5, OpponentSequence9, MySequence3, MySequence5, MySequence9,
-    OpponentLine19, MyLine19, Positional, Random, NoMove,
-};
-extern TurnStage g_TurnStage;
 // Current depth of the search; 0 at the root of a turn.
 extern int g_AktualDepth;
 // Number of candidates listed at each depth.
@@ -81,9 +69,6 @@ inline void fce_DepthDec() {
     g_MoveStats.nodes++;
 }
 
-// Computes the engine's move for one turn.
-TMyMove brain_turn();
-
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();
 
@@ -100,14 +85,3 @@ void EvalMove(TMyMove cell);
 void EvalMoves();
 TMyMove DefenseMove();
 TMyMove RandomMove();
-
-// Double threats.
-bool Is2Threat(int x, int y, int side);
-bool CanI2Threat(bool testOnly);
-bool CanOpponent2Threat(bool testOnly);
-
-// Threat sequences: chains of single threats that end in a win for the attacker.
-bool Is1Threat(int x, int y, int side, bool lineOnly);
-bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly);
-bool CanI1Threat(bool testOnly, int depthLimit, bool lineOnly);
-bool CanOpponent1Threat(bool testOnly, int depthLimit, bool lineOnly);

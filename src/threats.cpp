@@ -1,6 +1,8 @@
 // Double threats, and the threat-sequence search: forced sequences of single
 // threats, each answered by any defence, that end in an open four or a double
 // threat whatever the defender did.
+#include "threats.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>

@@ -11,6 +11,8 @@
 #include "fours.h"
 #include "lines.h"
 #include "search.h"
+#include "threats.h"
+#include "turn.h"
 
 namespace testutil {
 
