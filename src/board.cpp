@@ -2,13 +2,18 @@
 #include "board.h"
 
 #include "reply.h"
-#include "search.h"
 
 int board[MAX_BOARD][MAX_BOARD];
 int width, height;
 TMyMove g_MyLastMove = NO_MOVE, g_OpponentLastMove = NO_MOVE;
 std::uint32_t seed;
 std::uint32_t start_time;
+
+namespace {
+
+RestartHook g_restartHook = nullptr;
+
+}  // namespace
 
 // Tests the size, seeds the generator and sets up an empty board.
 void brain_init() {
@@ -32,8 +37,12 @@ void brain_restart() {
         for (int y = 0; y < height; y++) SetCell(x, y, CELL_EMPTY);
     g_OpponentLastMove = NO_MOVE;
     g_MyLastMove = NO_MOVE;
-    for (int& count : g_CountMove) count = 0;
+    if (g_restartHook) g_restartHook();
     fce_WriteToPipe("OK");
+}
+
+void SetRestartHook(RestartHook hook) {
+    g_restartHook = hook;
 }
 
 bool isFree(int x, int y) {

@@ -48,7 +48,12 @@ inline void SetCell(int x, int y, int code) {
 }
 
 void brain_init();
+// Empties the board and the last moves, runs the restart hook, replies "OK".
 void brain_restart();
+// The restart hook is how the search, a layer above, clears its candidate
+// counts whenever the board is emptied; nullptr calls nothing.
+using RestartHook = void (*)();
+void SetRestartHook(RestartHook hook);
 void brain_my(int x, int y);
 void brain_opponents(int x, int y);
 void brain_block(int x, int y);

@@ -17,6 +17,14 @@ std::atomic<int> terminateAI{0};
 
 namespace {
 
+void ClearCandidateCounts() {
+    for (int& count : g_CountMove) count = 0;
+}
+
+// Set before main runs, and in every program that can read the counts, since
+// they are defined here.
+[[maybe_unused]] const bool g_restartHookSet = (SetRestartHook(ClearCandidateCounts), true);
+
 bool AnyFreeCell() {
     for (int x = 0; x < width; x++)
         for (int y = 0; y < height; y++)
