@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything in Release and runs every test: the unit tests and the
-# protocol tests through CTest, then both again under the sanitizers
+# protocol tests through CTest, the check that src/ has no dependency that
+# points up its layers (layers.sh), then both again under the sanitizers
 # (sanitize.sh), a one-minute fuzz run of the command loop (fuzz.sh), the
 # protocol tests against the Windows build under wine, the match runner's
 # tests and 20 soak games.
@@ -13,6 +14,7 @@ jobs="$(nproc)"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
+bash scripts/layers.sh build
 
 bash scripts/sanitize.sh
 bash scripts/fuzz.sh 60
