@@ -22,6 +22,15 @@ constexpr int SCAN = 4;  // no run is counted beyond four stones
 
 constexpr int OFFSETS[2 * SCAN] = {-4, -3, -2, -1, 1, 2, 3, 4};
 
+// A line code's window stays inside the border, and each direction's index
+// step is its step on the board.
+static_assert(BORDER >= SCAN && OFFSETS[0] == -SCAN && OFFSETS[2 * SCAN - 1] == SCAN);
+static_assert([] {
+    for (int d = 0; d < 4; d++)
+        if (INDEX_STEP[d] != DIRECTIONS[d].dx * PADDED + DIRECTIONS[d].dy) return false;
+    return true;
+}());
+
 constexpr int StateAt(int code, int offset) {
     return (code >> LineShift(offset)) & 3;
 }

@@ -2,6 +2,8 @@
 // choice.
 #include "search.h"
 
+#include <iterator>
+#include <type_traits>
 #include <utility>
 
 
@@ -14,6 +16,23 @@ int g_TickStart;
 int g_Time4MyMove;
 int boardValue[MAX_BOARD][MAX_BOARD];
 std::atomic<int> terminateAI{0};
+
+// A ray ends at the border of the search's copy without a bounds test. Each
+// ray's index step is its step on the board; rays 2k and 2k + 1 run along
+// line RAY_DIRECTION, the odd one forward (as the line's own step), the even
+// one backward.
+static_assert(BORDER >= RAY_LENGTH);
+static_assert([] {
+    for (int r = 0; r < 8; r++) {
+        const int forward = INDEX_STEP[RAY_DIRECTION[r]];
+        if (RAY_INDEX_STEP[r] != RAYS[r].dx * PADDED + RAYS[r].dy ||
+            RAY_INDEX_STEP[r] != (r % 2 == 1 ? forward : -forward) || RAY_DIRECTION[r] != RAY_DIRECTION[r ^ 1])
+            return false;
+    }
+    return true;
+}());
+// One depth lists at most the cells on the rays of two origins.
+static_assert(std::extent_v<decltype(g_ListMove), 0> >= 2 * std::size(RAYS) * RAY_LENGTH);
 
 namespace {
 

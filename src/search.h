@@ -9,7 +9,7 @@
 
 inline constexpr int MAX_DEPTH = 50;
 inline constexpr int MAX_CANDIDATES = 64;
-// Rows of depth in the candidate lists; two more than the deepest listing.
+// Rows of depth in the candidate lists; more than the deepest listing needs.
 inline constexpr int LIST_DEPTHS = 52;
 
 // Marks that the stages assign in boardValue; each is above every mark below

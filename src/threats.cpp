@@ -6,11 +6,19 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "platform.h"
 #include "fours.h"
 #include "search.h"
+
+// The threat search clamps its depth limit to MAX_DEPTH. From the root its
+// attacker levels lie at even depths below the limit and list one level
+// deeper, so no listing lies deeper than MAX_DEPTH - 1.
+constexpr int DEEPEST_LISTING = MAX_DEPTH - 1;
+static_assert(DEEPEST_LISTING < std::extent_v<decltype(g_CountMove)> &&
+              DEEPEST_LISTING < std::extent_v<decltype(g_ListMove), 1>);
 
 namespace {
 
