@@ -16,7 +16,7 @@ zelto_install_deps cmake make clang-14 libclang-rt-14-dev
 seconds="${1:-60}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DZELTO_SANITIZE=address,undefined -DZELTO_FUZZ=ON -DZELTO_TESTS=OFF >/dev/null
+    -DZELTO_SANITIZE=address,undefined -DZELTO_FUZZ=ON -DZELTO_ASSERTS=ON -DZELTO_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target zelto-fuzz
 mkdir -p build-fuzz/corpus build-fuzz/artifacts
 

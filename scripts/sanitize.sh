@@ -19,7 +19,7 @@ for sanitizer in address,undefined thread; do
     [ "$sanitizer" = thread ] && dir=build-tsan skip=(-E '^bench-signature$')
     echo "== unit and protocol tests under -fsanitize=$sanitizer =="
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELTO_SANITIZE="$sanitizer" \
-        -DZELTO_TESTS=ON >/dev/null
+        -DZELTO_ASSERTS=ON -DZELTO_TESTS=ON >/dev/null
     cmake --build "$dir" -j"$jobs"
     ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${skip[@]}"
 done

@@ -86,6 +86,7 @@ int brain_takeback(int x, int y) {
 void brain_end() {}
 
 int fce_GetBoard(int x, int y) {
+    assert(x >= 0 && y >= 0 && x < MAX_BOARD && y < MAX_BOARD);
     return std::atomic_ref<int>(board[x][y]).load(std::memory_order_relaxed);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 
 // A cell or move: column x, row y; (-1, -1) means no move.
@@ -44,6 +45,7 @@ extern std::uint32_t start_time;
 // from the other thread while a turn runs, so writes are relaxed atomic
 // stores (a plain store on common hardware); the worker's own reads stay plain.
 inline void SetCell(int x, int y, int code) {
+    assert(x >= 0 && y >= 0 && x < MAX_BOARD && y < MAX_BOARD);
     std::atomic_ref<int>(board[x][y]).store(code, std::memory_order_relaxed);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 
 #include "board.h"
@@ -16,6 +17,7 @@ inline constexpr int CELL_OFF = 8;
 
 // Index of (x, y) in the search's copy; x and y may lie up to BORDER off the board.
 inline int CellIndex(int x, int y) {
+    assert(x >= -BORDER && y >= -BORDER && x < MAX_BOARD + BORDER && y < MAX_BOARD + BORDER);
     return (x + BORDER) * PADDED + y + BORDER;
 }
 

@@ -2,6 +2,7 @@
 // choice.
 #include "search.h"
 
+#include <cassert>
 #include <iterator>
 #include <type_traits>
 #include <utility>
@@ -80,6 +81,7 @@ bool BreakAddMove(int x, int y, int stopSide) {
     const int code = board[x][y];
     if (code == CELL_EMPTY) {
         const int depth = g_AktualDepth;
+        assert(depth >= 0 && depth < MAX_DEPTH && g_CountMove[depth] < MAX_CANDIDATES);
         SetCell(x, y, CELL_CANDIDATE);
         g_ListMove[g_CountMove[depth]][depth] = {x, y};
         g_CountMove[depth]++;
@@ -95,6 +97,7 @@ bool BreakAddMove(int x, int y, int stopSide) {
 // lists around its stones on its own copy (ListRays).
 void GetAllMove(TMyMove mine, TMyMove opponent) {
     const int depth = g_AktualDepth;
+    assert(depth >= 0 && depth < MAX_DEPTH);
     g_BestMove = NO_MOVE;
     g_CountMove[depth] = 0;
     if (mine.x < 0 && opponent.x < 0) {
@@ -124,6 +127,7 @@ void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth, TMyMove (
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
+            assert(next - g_ListMove < MAX_CANDIDATES);
             (*next)[depth] = {origin.x + k * ray.dx, origin.y + k * ray.dy};
             next++;
             values[k * ray.dx][origin.y + k * ray.dy] = 0;
@@ -136,6 +140,7 @@ void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth, TMyMove (
 template <int... RAY>
 void WalkRays(TMyMove origin, int stopSide, std::integer_sequence<int, RAY...>) {
     const int depth = g_AktualDepth;
+    assert(depth >= 0 && depth < MAX_DEPTH);
     TMyMove(*next)[LIST_DEPTHS] = g_ListMove + g_CountMove[depth];
     const int originIndex = CellIndex(origin.x, origin.y);
     (WalkRay<RAY>(origin, originIndex, stopSide, depth, next), ...);

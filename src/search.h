@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 
 #include "board.h"
 #include "lines.h"
@@ -60,11 +61,13 @@ extern int boardValue[MAX_BOARD][MAX_BOARD];
 // Search stack. Push: one level down, remembering the deepest level of the turn.
 inline void fce_DepthInc() {
     g_AktualDepth++;
+    assert(g_AktualDepth < MAX_DEPTH);
     if (g_AktualDepth > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth;
 }
 
 // Pop: one level up; every pop is one node of the statistics.
 inline void fce_DepthDec() {
+    assert(g_AktualDepth > 0);
     g_AktualDepth--;
     g_MoveStats.nodes++;
 }

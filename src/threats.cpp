@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -70,6 +71,7 @@ void WalkTrialRay(TrialWalk& walk) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
             if (lineFlags[k * step] >> EPOCH_SHIFT != walk.epoch) RefreshLines(walk.origin + k * step);
+            assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
             values[k * ray.dx][walk.y + k * ray.dy] = 0;
@@ -99,6 +101,7 @@ int WalkTrialRays(TrialWalk walk, std::integer_sequence<int, RAY...>) {
 // unshifted. The stone is never put on the board: it lies on one line of
 // each listed cell only, and that one line code is read with it.
 int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
+    assert(g_AktualDepth >= 0 && g_AktualDepth < MAX_DEPTH);
     const int origin = CellIndex(x, y);
     // The other side's stones and trial stones, and the border, end a ray.
     const int stopSide = OtherSide(side);
