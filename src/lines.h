@@ -81,6 +81,19 @@ void RefreshLines(int p);
 // Writes one cell during the search: the shared board, the copy and the line codes.
 void PutCell(int x, int y, int code);
 
+// A trial stone for the life of a scope: put on its empty cell on entry and
+// taken off again on every way out.
+class TrialStone {
+public:
+    TrialStone(int x, int y, int code) : x_(x), y_(y) { PutCell(x, y, code); }
+    ~TrialStone() { PutCell(x_, y_, CELL_EMPTY); }
+    TrialStone(const TrialStone&) = delete;
+    TrialStone& operator=(const TrialStone&) = delete;
+
+private:
+    const int x_, y_;
+};
+
 // True when board may have changed since the search's copy was taken.
 extern bool g_SearchBoardStale;
 

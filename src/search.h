@@ -72,6 +72,16 @@ inline void fce_DepthDec() {
     g_MoveStats.nodes++;
 }
 
+// One level down the search stack for the life of a scope: a push on entry,
+// the pop on every way out.
+class DepthScope {
+public:
+    DepthScope() { fce_DepthInc(); }
+    ~DepthScope() { fce_DepthDec(); }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+};
+
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();
 

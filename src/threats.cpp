@@ -155,10 +155,8 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
         boardValue[c.x][c.y] = 0;
         if (!Is1Threat(c.x, c.y, side, lineOnly)) continue;
         if (depth >= limit) continue;
-        PutCell(c.x, c.y, side + 1);
-        const bool defended = DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly);
-        PutCell(c.x, c.y, CELL_EMPTY);
-        if (!defended) {
+        const TrialStone stone(c.x, c.y, side + 1);
+        if (!DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_THREAT_SEQUENCE;
             return true;
         }
@@ -176,10 +174,8 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
 bool Is2Threat(int x, int y, int side) {
     const SearchScope scope;
     UseSearchBoard();
-    fce_DepthInc();
-    const int flags = ListAroundTrialStone(x, y, side, false);
-    fce_DepthDec();
-    return TwoOrMore(ThreatDirections(flags, side));
+    const DepthScope level;
+    return TwoOrMore(ThreatDirections(ListAroundTrialStone(x, y, side, false), side));
 }
 
 bool CanI2Threat(bool testOnly) {
@@ -200,10 +196,8 @@ bool CanOpponent2Threat(bool testOnly) {
 bool Is1Threat(int x, int y, int side, bool lineOnly) {
     const SearchScope scope;
     UseSearchBoard();
-    fce_DepthInc();
-    const int flags = ListAroundTrialStone(x, y, side, lineOnly);
-    fce_DepthDec();
-    return ThreatDirections(flags, side) != 0;
+    const DepthScope level;
+    return ThreatDirections(ListAroundTrialStone(x, y, side, lineOnly), side) != 0;
 }
 
 // The defender level, with the attacker's trial stone already on (x, y):
@@ -214,7 +208,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     const SearchScope scope;
     UseSearchBoard();
     const int attacker = OtherSide(defender);
-    fce_DepthInc();
+    const DepthScope level;
     const int limit = std::min(depthLimit, MAX_DEPTH);
     const int depth = g_AktualDepth;
     bool defended = true;
@@ -230,20 +224,16 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
                 break;
             }
             const TMyMove a = g_ListMove[i][depth];
-            fce_DepthInc();
-            PutCell(a.x, a.y, defender + 1);
+            const DepthScope answerLevel;
+            const TrialStone answer(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
             ListAroundStone(x, y, attacker);
-            const bool refuted = Can4Open(attacker) || Can2Threat(attacker, true) ||
-                                 Can1Threat(attacker, true, limit, lineOnly);
-            fce_DepthDec();
-            PutCell(a.x, a.y, CELL_EMPTY);
-            defended = !refuted;
+            defended = !(Can4Open(attacker) || Can2Threat(attacker, true) ||
+                         Can1Threat(attacker, true, limit, lineOnly));
             if (defended) break;
         }
     }
-    fce_DepthDec();
     return defended;
 }
 
