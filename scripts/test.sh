@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything in Release and runs every test: the unit tests and the
-# protocol tests through CTest, the check that src/ has no dependency that
-# points up its layers (layers.sh), then both again under the sanitizers
-# (sanitize.sh), a one-minute fuzz run of the command loop (fuzz.sh), the
-# protocol tests against the Windows build under wine, the match runner's
-# tests and 20 soak games.
+# protocol tests through CTest, the check that every dependency of src/ points
+# down its layers (layers.sh) and the formatting check (format.sh), then both
+# test suites again under the sanitizers (sanitize.sh), a one-minute fuzz run
+# of the command loop (fuzz.sh), the protocol tests against the Windows build
+# under wine, the match runner's tests and 20 soak games.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -15,6 +15,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 bash scripts/layers.sh build
+bash scripts/format.sh --check
 
 bash scripts/sanitize.sh
 bash scripts/fuzz.sh 60

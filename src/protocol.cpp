@@ -221,6 +221,7 @@ struct Command {
 };
 
 // Tried in this order; the first keyword that begins the line wins.
+// clang-format off
 constexpr Command COMMANDS[] = {
     {"info",       DoInfo},
     {"start",      DoStart},
@@ -235,6 +236,7 @@ constexpr Command COMMANDS[] = {
     {"takeback",   DoTakeback},
     {"printboard", DoPrintBoard},
 };
+// clang-format on
 
 // One turn: the search, its statistics line, then the engine's stone and move line.
 void RunTurn() {
