@@ -31,8 +31,8 @@
 namespace {
 
 const char* const STAGE_NAMES[] = {
-    "own-five",   "block-five", "my-4open",  "opp-4open",  "my-2threat", "opp-2threat",
-    "opp-seq3",   "opp-seq5",   "opp-seq9",  "my-seq3",    "my-seq5",    "my-seq9",
+    "own-five",   "block-five", "my-4open",   "opp-4open", "my-2threat", "opp-2threat",
+    "opp-seq3",   "opp-seq5",   "opp-seq9",   "my-seq3",   "my-seq5",    "my-seq9",
     "opp-line19", "my-line19",  "positional", "random",    "no-move",
 };
 static_assert(std::size(STAGE_NAMES) == static_cast<size_t>(TurnStage::NoMove) + 1);
@@ -67,7 +67,8 @@ bool ParsePosition(const std::string& line, Position& pos) {
     std::string size, move;
     if (!(in >> pos.name >> size)) return false;
     if (std::sscanf(size.c_str(), "%dx%d", &pos.width, &pos.height) != 2) return false;
-    if (pos.width < MIN_BOARD || pos.height < MIN_BOARD || pos.width > MAX_BOARD || pos.height > MAX_BOARD)
+    if (pos.width < MIN_BOARD || pos.height < MIN_BOARD || pos.width > MAX_BOARD ||
+        pos.height > MAX_BOARD)
         return false;
     while (in >> move) {
         TMyMove m;
@@ -112,8 +113,8 @@ int main(int argc, char** argv) {
     info_timeout_turn = INT_MAX;
     info_time_left = INT_MAX;
 
-    std::printf("%-27s %7s %10s %5s %8s %7s %-11s %4s %9s\n", "position", "size", "nodes", "depth", "eval", "move",
-                "stage", "ties", "ms");
+    std::printf("%-27s %7s %10s %5s %8s %7s %-11s %4s %9s\n", "position", "size", "nodes", "depth",
+                "eval", "move", "stage", "ties", "ms");
     Fnv1a signature;
     long long totalNodes = 0;
     double totalMs = 0;
@@ -130,17 +131,21 @@ int main(int argc, char** argv) {
         }
         const auto start = std::chrono::steady_clock::now();
         const TMyMove move = brain_turn();
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         const TMoveStats stats = fce_GetStats();
         char moveText[16];
         std::snprintf(moveText, sizeof moveText, "%d,%d", move.x, move.y);
         char ties[16] = "-";
-        if (g_TurnStage == TurnStage::Positional) std::snprintf(ties, sizeof ties, "%d", Ties(move));
-        std::printf("%-27s %3dx%-3d %10d %5d %8d %7s %-11s %4s %9.1f\n", pos.name.c_str(), pos.width, pos.height,
-                    stats.nodes, stats.depth, stats.eval, moveText, STAGE_NAMES[static_cast<int>(g_TurnStage)], ties,
-                    ms);
+        if (g_TurnStage == TurnStage::Positional)
+            std::snprintf(ties, sizeof ties, "%d", Ties(move));
+        std::printf("%-27s %3dx%-3d %10d %5d %8d %7s %-11s %4s %9.1f\n", pos.name.c_str(),
+                    pos.width, pos.height, stats.nodes, stats.depth, stats.eval, moveText,
+                    STAGE_NAMES[static_cast<int>(g_TurnStage)], ties, ms);
         char decided[64];
-        std::snprintf(decided, sizeof decided, "%d %d %d %s\n", stats.nodes, stats.depth, stats.eval, moveText);
+        std::snprintf(decided, sizeof decided, "%d %d %d %s\n", stats.nodes, stats.depth,
+                      stats.eval, moveText);
         signature.Add(decided);
         totalNodes += stats.nodes;
         totalMs += ms;

@@ -63,14 +63,15 @@ bool StartsWith(const char* line, const char* prefix) {
 // Checks a turn's lines: statistics, an "ERROR my move" only when the engine
 // found no free cell, and a move line naming its new stone or (-1,-1).
 struct TurnCheck {
-    bool inTurn = false;     // the statistics line came, the move line not yet
-    bool refused = false;    // the turn's "ERROR my move" line came
-    int turns = 0;           // move lines of turns in this input
+    bool inTurn = false;   // the statistics line came, the move line not yet
+    bool refused = false;  // the turn's "ERROR my move" line came
+    int turns = 0;         // move lines of turns in this input
 
     void Line(const char* line) {
         int a, b, c;
         if (StartsWith(line, "message time=")) {
-            if (std::sscanf(line, "message time=%*f s, eval=%d, depth=%d, nodes=%d", &a, &b, &c) != 3 ||
+            if (std::sscanf(line, "message time=%*f s, eval=%d, depth=%d, nodes=%d", &a, &b, &c) !=
+                    3 ||
                 b < 0 || b > MAX_DEPTH || c < 0)
                 Fail("bad statistics line", line);
             inTurn = true;
@@ -181,7 +182,7 @@ void ResetEngine() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     g_initial = {info_timeout_turn, info_time_left, info_max_memory, info_timeout_match,
-                 info_game_type, info_exact5, info_continuous, info_renju};
+                 info_game_type,    info_exact5,    info_continuous, info_renju};
     g_echo = std::getenv("ZELTO_FUZZ_ECHO") != nullptr;
     plat::SetTickSource(FuzzClock);
     plat::SetExitHook(EndSession);

@@ -52,7 +52,8 @@ int FlagsOf(int code) {
         const int backward = Run(code, -1, state), forward = Run(code, +1, state);
         if (backward + forward >= SCAN) flags |= SideFlag(FLAG_FIVE, side);
         if (backward < SCAN && forward < SCAN && backward + forward >= SCAN - 1 &&
-            StateAt(code, -(backward + 1)) == STATE_EMPTY && StateAt(code, forward + 1) == STATE_EMPTY)
+            StateAt(code, -(backward + 1)) == STATE_EMPTY &&
+            StateAt(code, forward + 1) == STATE_EMPTY)
             flags |= SideFlag(FLAG_OPEN4, side);
     }
     return flags;
@@ -90,7 +91,8 @@ inline int OpenRun(int x, int y, int dx, int dy, int side) {
 
 const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS = [] {
     std::array<std::uint8_t, LINE_CODES> flags{};
-    for (int code = 0; code < LINE_CODES; code++) flags[code] = static_cast<std::uint8_t>(FlagsOf(code));
+    for (int code = 0; code < LINE_CODES; code++)
+        flags[code] = static_cast<std::uint8_t>(FlagsOf(code));
     return flags;
 }();
 
@@ -141,7 +143,8 @@ void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
         const int q = -offset * step;
         const int line = codes[q] ^ change << LineShift(offset);
         codes[q] = static_cast<std::uint16_t>(line);
-        flags[q] = (flags[q] & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << shift)) | static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
+        flags[q] = (flags[q] & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << shift)) |
+                   static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
     };
     (changeOne(OFFSETS[SLOT]), ...);
 }

@@ -7,7 +7,6 @@
 #include <type_traits>
 #include <utility>
 
-
 int g_AktualDepth;
 int g_CountMove[MAX_DEPTH];
 TMyMove g_ListMove[MAX_CANDIDATES][LIST_DEPTHS];
@@ -27,7 +26,8 @@ static_assert([] {
     for (int r = 0; r < 8; r++) {
         const int forward = INDEX_STEP[RAY_DIRECTION[r]];
         if (RAY_INDEX_STEP[r] != RAYS[r].dx * PADDED + RAYS[r].dy ||
-            RAY_INDEX_STEP[r] != (r % 2 == 1 ? forward : -forward) || RAY_DIRECTION[r] != RAY_DIRECTION[r ^ 1])
+            RAY_INDEX_STEP[r] != (r % 2 == 1 ? forward : -forward) ||
+            RAY_DIRECTION[r] != RAY_DIRECTION[r ^ 1])
             return false;
     }
     return true;
@@ -119,7 +119,8 @@ namespace {
 // border of off-board cells around the search's copy of the board ends every
 // ray, so no cell needs a bounds test.
 template <int RAY>
-void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth, TMyMove (*&next)[LIST_DEPTHS]) {
+void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth,
+             TMyMove (*&next)[LIST_DEPTHS]) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY];
     const std::uint8_t* const cells = g_Cells + originIndex;
@@ -176,7 +177,8 @@ int EvalMoveWay(TMyMove cell, int dx, int dy) {
 void EvalMove(TMyMove cell) {
     int ray[8];
     for (int r = 0; r < 8; r++) ray[r] = EvalMoveWay(cell, RAYS[r].dx, RAYS[r].dy);
-    boardValue[cell.x][cell.y] += ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
+    boardValue[cell.x][cell.y] +=
+        ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
 }
 
 void EvalMoves() {

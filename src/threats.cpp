@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform.h"
 #include "fours.h"
+#include "platform.h"
 #include "search.h"
 
 // The threat search clamps its depth limit to MAX_DEPTH. From the root its
@@ -48,11 +48,11 @@ constexpr auto STONE_SHIFT = [] {
 
 // A walk of the rays of a trial stone that is never put on the board.
 struct TrialWalk {
-    int x, y, origin;          // the stone's cell and its index
+    int x, y, origin;  // the stone's cell and its index
     int depth;
-    int stops;                 // bit c set when a cell of code c ends a ray
-    int change;                // turns the state of the stone's cell into the stone's
-    std::uint32_t epoch;       // of the search's copy: line flags stamped so are valid
+    int stops;                     // bit c set when a cell of code c ends a ray
+    int change;                    // turns the state of the stone's cell into the stone's
+    std::uint32_t epoch;           // of the search's copy: line flags stamped so are valid
     TMyMove (*next)[LIST_DEPTHS];  // the row of g_ListMove that the next cell goes to
     int flags;
 };
@@ -62,7 +62,8 @@ struct TrialWalk {
 template <int RAY, bool LINE_ONLY>
 void WalkTrialRay(TrialWalk& walk) {
     constexpr Step ray = RAYS[RAY];
-    constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY], shift = FlagShift(direction);
+    constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY],
+                  shift = FlagShift(direction);
     const std::uint8_t* const cells = g_Cells + walk.origin;
     const std::uint16_t* const codes = g_LineCode[direction] + walk.origin;
     const std::uint32_t* const lineFlags = g_LineFlags + walk.origin;
@@ -70,7 +71,8 @@ void WalkTrialRay(TrialWalk& walk) {
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            if (lineFlags[k * step] >> EPOCH_SHIFT != walk.epoch) RefreshLines(walk.origin + k * step);
+            if (lineFlags[k * step] >> EPOCH_SHIFT != walk.epoch)
+                RefreshLines(walk.origin + k * step);
             assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
@@ -79,7 +81,8 @@ void WalkTrialRay(TrialWalk& walk) {
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
-                walk.flags |= static_cast<int>(lineFlags[k * step] & (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) |
+                walk.flags |= static_cast<int>(lineFlags[k * step] &
+                                               (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) |
                               own << shift;
         } else if (walk.stops >> code & 1) {
             return;
@@ -105,8 +108,15 @@ int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
     const int origin = CellIndex(x, y);
     // The other side's stones and trial stones, and the border, end a ray.
     const int stopSide = OtherSide(side);
-    const TrialWalk walk{x, y, origin, g_AktualDepth, 1 << CELL_OFF | 1 << stopSide | 1 << (stopSide + 1),
-                         CELL_STATE[g_Cells[origin]] ^ SideState(side), g_LineEpoch, g_ListMove, 0};
+    const TrialWalk walk{x,
+                         y,
+                         origin,
+                         g_AktualDepth,
+                         1 << CELL_OFF | 1 << stopSide | 1 << (stopSide + 1),
+                         CELL_STATE[g_Cells[origin]] ^ SideState(side),
+                         g_LineEpoch,
+                         g_ListMove,
+                         0};
     g_BestMove = NO_MOVE;
     constexpr auto rays = std::make_integer_sequence<int, 8>();
     return lineOnly ? WalkTrialRays<true>(walk, rays) : WalkTrialRays<false>(walk, rays);

@@ -41,16 +41,18 @@ TMyMove brain_turn() {
         // Threat sequences are searched ever deeper, the opponent's first;
         // the last two calls look further but only along the threat's lines.
         using enum TurnStage;
-        const bool marked =
-            ends(MyOpenFour, CanI4Open(false)) || ends(OpponentOpenFour, CanOpponent4Open(false)) ||
-            ends(MyDoubleThreat, CanI2Threat(false)) || ends(OpponentDoubleThreat, CanOpponent2Threat(false)) ||
-            ends(OpponentSequence3, CanOpponent1Threat(false, 3, false)) ||
-            ends(OpponentSequence5, CanOpponent1Threat(false, 5, false)) ||
-            ends(OpponentSequence9, CanOpponent1Threat(false, 9, false)) ||
-            ends(MySequence3, CanI1Threat(false, 3, false)) || ends(MySequence5, CanI1Threat(false, 5, false)) ||
-            ends(MySequence9, CanI1Threat(false, 9, false)) ||
-            ends(OpponentLine19, CanOpponent1Threat(false, 19, true)) ||
-            ends(MyLine19, CanI1Threat(false, 19, true));
+        const bool marked = ends(MyOpenFour, CanI4Open(false)) ||
+                            ends(OpponentOpenFour, CanOpponent4Open(false)) ||
+                            ends(MyDoubleThreat, CanI2Threat(false)) ||
+                            ends(OpponentDoubleThreat, CanOpponent2Threat(false)) ||
+                            ends(OpponentSequence3, CanOpponent1Threat(false, 3, false)) ||
+                            ends(OpponentSequence5, CanOpponent1Threat(false, 5, false)) ||
+                            ends(OpponentSequence9, CanOpponent1Threat(false, 9, false)) ||
+                            ends(MySequence3, CanI1Threat(false, 3, false)) ||
+                            ends(MySequence5, CanI1Threat(false, 5, false)) ||
+                            ends(MySequence9, CanI1Threat(false, 9, false)) ||
+                            ends(OpponentLine19, CanOpponent1Threat(false, 19, true)) ||
+                            ends(MyLine19, CanI1Threat(false, 19, true));
         // 7. The positional score on top of the marks, then the best candidate.
         if (g_CountMove[g_AktualDepth] <= 0) {
             move = RandomMove();
@@ -63,6 +65,7 @@ TMyMove brain_turn() {
     }
     // 8-9. Statistics; a turn without a move evaluates to 0.
     g_MoveStats.eval = move.x >= 0 ? boardValue[move.x][move.y] : 0;
-    g_MoveStats.time = static_cast<int>(plat::GetTickCount() - static_cast<std::uint32_t>(g_TickStart));
+    g_MoveStats.time =
+        static_cast<int>(plat::GetTickCount() - static_cast<std::uint32_t>(g_TickStart));
     return move;
 }

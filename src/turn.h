@@ -13,9 +13,23 @@ extern std::atomic<int> info_time_left;
 // them. Nothing in the engine reads it; the benchmark reports it so that its
 // suite can show that every stage decides some position.
 enum class TurnStage {
-    OwnFive, BlockFive, MyOpenFour, OpponentOpenFour, MyDoubleThreat, OpponentDoubleThreat,
-    OpponentSequence3, OpponentSequence5, OpponentSequence9, MySequence3, MySequence5, MySequence9,
-    OpponentLine19, MyLine19, Positional, Random, NoMove,
+    OwnFive,
+    BlockFive,
+    MyOpenFour,
+    OpponentOpenFour,
+    MyDoubleThreat,
+    OpponentDoubleThreat,
+    OpponentSequence3,
+    OpponentSequence5,
+    OpponentSequence9,
+    MySequence3,
+    MySequence5,
+    MySequence9,
+    OpponentLine19,
+    MyLine19,
+    Positional,
+    Random,
+    NoMove,
 };
 extern TurnStage g_TurnStage;
 

@@ -22,22 +22,24 @@ TMyMove Lay(const std::string& line) {
     const int x0 = line.front() == '|' ? -1 : line.back() == '|' ? 21 - n : 5;
     TMyMove c = NO_MOVE;
     for (int i = 0; i < n; i++) {
-        if (line[i] == 'c') c = {x0 + i, 10};
-        else if (line[i] != '|') board[x0 + i][10] = testutil::CodeOf(line[i]);
+        if (line[i] == 'c')
+            c = {x0 + i, 10};
+        else if (line[i] != '|')
+            board[x0 + i][10] = testutil::CodeOf(line[i]);
     }
     return c;
 }
 
 TEST(LinePatterns, Pictures) {
     const Picture pictures[] = {
-        {"XXXXc", true, false},     {"XXcXX", true, true},    {"OXXcXX.", true, false},
-        {"XXXcXX", true, true},    {"OXXXcO", false, false},  {"OXXXc.", false, false},
-        {"XXXXXc", true, false},    {"XX.cXX", false, false},  {"|XXXXc", true, false},
-        {"cXXXX|", true, false},    {".cXXX.", false, true},   {"OcXXX.", false, false},
-        {".cXXXO", false, false},   {"|cXXX.", false, false},  {".XcXX.", false, true},
-        {".cXX.", false, false},    {".cXXX+", false, false},  {"XXocXX", false, false},
-        {".xXcXx.", true, true},    {".XXXc.", false, true},   {"..XXXcXXX..", true, true},
-        {".XXXXc.", true, false},   {".+cXXX.", false, false}, {"|XXcX.", false, false},
+        {"XXXXc", true, false},   {"XXcXX", true, true},     {"OXXcXX.", true, false},
+        {"XXXcXX", true, true},   {"OXXXcO", false, false},  {"OXXXc.", false, false},
+        {"XXXXXc", true, false},  {"XX.cXX", false, false},  {"|XXXXc", true, false},
+        {"cXXXX|", true, false},  {".cXXX.", false, true},   {"OcXXX.", false, false},
+        {".cXXXO", false, false}, {"|cXXX.", false, false},  {".XcXX.", false, true},
+        {".cXX.", false, false},  {".cXXX+", false, false},  {"XXocXX", false, false},
+        {".xXcXx.", true, true},  {".XXXc.", false, true},   {"..XXXcXXX..", true, true},
+        {".XXXXc.", true, false}, {".+cXXX.", false, false}, {"|XXcX.", false, false},
     };
     for (const Picture& p : pictures) {
         const TMyMove c = Lay(p.line);
@@ -64,13 +66,15 @@ TEST(LinePatterns, MatchPlainTwinOnRandomBoards) {
         for (int x = 0; x < MAX_BOARD; x++)
             for (int y = 0; y < MAX_BOARD; y++)
                 board[x][y] = static_cast<int>(random() % 100) < density
-                                  ? static_cast<int>(random() % 6) : CELL_EMPTY;
+                                  ? static_cast<int>(random() % 6)
+                                  : CELL_EMPTY;
         for (int x = 0; x < width; x++)
             for (int y = 0; y < height; y++)
                 for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
                     bool anyWin = false, anyOpen = false;
                     for (int d = 0; d < 4; d++) {
-                        const bool win = testutil::plain::WinWay(x, y, side, d), open = testutil::plain::OpenWay(x, y, side, d);
+                        const bool win = testutil::plain::WinWay(x, y, side, d),
+                                   open = testutil::plain::OpenWay(x, y, side, d);
                         ASSERT_EQ(IsWinWay(x, y, side, d), win) << x << "," << y << " d" << d;
                         ASSERT_EQ(Is4OpenWay(x, y, side, d), open) << x << "," << y << " d" << d;
                         anyWin |= win;
@@ -107,13 +111,16 @@ TEST(LineCodes, FollowEveryChangeOnRandomBoards) {
                     ASSERT_EQ(g_Cells[p], board[x][y]);
                     EnsureLines(p);
                     for (int d = 0; d < 4; d++) {
-                        const int flags = static_cast<int>(g_LineFlags[p] >> FlagShift(d) & DIRECTION_FLAGS);
+                        const int flags =
+                            static_cast<int>(g_LineFlags[p] >> FlagShift(d) & DIRECTION_FLAGS);
                         ASSERT_EQ(flags, LINE_FLAGS[g_LineCode[d][p]]);
                         for (int side : {SIDE_MINE, SIDE_OPPONENT}) {
                             ASSERT_EQ((flags & SideFlag(FLAG_FIVE, side)) != 0,
-                                      testutil::plain::WinWay(x, y, side, d)) << round << ": " << x << "," << y;
+                                      testutil::plain::WinWay(x, y, side, d))
+                                << round << ": " << x << "," << y;
                             ASSERT_EQ((flags & SideFlag(FLAG_OPEN4, side)) != 0,
-                                      testutil::plain::OpenWay(x, y, side, d)) << round << ": " << x << "," << y;
+                                      testutil::plain::OpenWay(x, y, side, d))
+                                << round << ": " << x << "," << y;
                         }
                     }
                 }

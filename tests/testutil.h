@@ -33,9 +33,11 @@ inline void NewBoard(int w, int h, std::uint32_t randomSeed = 0) {
 
 // '.' empty, 'X'/'x' engine stone/trial stone, 'O'/'o' opponent's, '+' candidate mark.
 inline int CodeOf(char c) {
-    const std::string codes = ".+Xx" "Oo";
-    const int code[] = {CELL_EMPTY, CELL_CANDIDATE, CELL_MINE, CELL_MINE_TRIAL,
-                        CELL_OPPONENT, CELL_OPPONENT_TRIAL};
+    const std::string codes =
+        ".+Xx"
+        "Oo";
+    const int code[] = {CELL_EMPTY,      CELL_CANDIDATE, CELL_MINE,
+                        CELL_MINE_TRIAL, CELL_OPPONENT,  CELL_OPPONENT_TRIAL};
     const auto at = codes.find(c);
     return at == std::string::npos ? CELL_EMPTY : code[at];
 }
@@ -50,7 +52,8 @@ inline void Place(const std::vector<std::string>& rows, int left = 0, int top = 
 // The candidate list of a depth, in list order.
 inline std::vector<std::pair<int, int>> ListAt(int depth) {
     std::vector<std::pair<int, int>> list;
-    for (int i = 0; i < g_CountMove[depth]; i++) list.emplace_back(g_ListMove[i][depth].x, g_ListMove[i][depth].y);
+    for (int i = 0; i < g_CountMove[depth]; i++)
+        list.emplace_back(g_ListMove[i][depth].x, g_ListMove[i][depth].y);
     return list;
 }
 
@@ -94,7 +97,9 @@ inline std::vector<std::pair<int, int>> Rays(int x, int y, int side) {
     for (const auto& ray : rays)
         for (int k = 1; k <= 4; k++) {
             const int cx = x + k * ray[0], cy = y + k * ray[1];
-            if (!OnBoard(cx, cy) || (board[cx][cy] & SIDE_MASK) == (SIDE_MINE + SIDE_OPPONENT - side)) break;
+            if (!OnBoard(cx, cy) ||
+                (board[cx][cy] & SIDE_MASK) == (SIDE_MINE + SIDE_OPPONENT - side))
+                break;
             if (board[cx][cy] == CELL_EMPTY) cells.emplace_back(cx, cy);
         }
     return cells;

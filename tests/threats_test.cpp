@@ -158,7 +158,8 @@ void ColumnTwo() {
 // A position where the opponent wins by a sequence starting on (7, 8).
 void OpponentSequence() {
     testutil::NewBoard(20, 20);
-    for (const auto& [x, y] : {std::pair{7, 7}, {8, 6}, {8, 7}, {9, 6}}) board[x][y] = CELL_OPPONENT;
+    for (const auto& [x, y] : {std::pair{7, 7}, {8, 6}, {8, 7}, {9, 6}})
+        board[x][y] = CELL_OPPONENT;
     for (const auto& [x, y] : {std::pair{8, 9}, {10, 8}, {11, 8}}) board[x][y] = CELL_MINE;
     ListRoot({11, 8}, {7, 7});
 }
@@ -274,14 +275,14 @@ TEST(ThreatSequence, TimeBudget) {
         bool givesUp;
     };
     const Case cases[] = {
-        {1000, 1095, 100, true},                // 95% of the budget is the limit
+        {1000, 1095, 100, true},  // 95% of the budget is the limit
         {1000, 1094, 100, false},
-        {0xfffffff0u, 77, 100, false},          // 93 ms elapsed across the wrap of the clock
-        {0xfffffff0u, 79, 100, true},           // 95 ms
-        {5, 5, 0, true},                        // no time at all
-        {5, 5, -20, true},                      // overrun: a negative budget is no time
-        {0, 5000000, 50000000, false},          // products above 32 bits do not wrap
-        {0, 2000000000, INT_MAX, false},        // "no limit"
+        {0xfffffff0u, 77, 100, false},    // 93 ms elapsed across the wrap of the clock
+        {0xfffffff0u, 79, 100, true},     // 95 ms
+        {5, 5, 0, true},                  // no time at all
+        {5, 5, -20, true},                // overrun: a negative budget is no time
+        {0, 5000000, 50000000, false},    // products above 32 bits do not wrap
+        {0, 2000000000, INT_MAX, false},  // "no limit"
         {0, 50000000, 52000000, true},
     };
     for (const Case& c : cases) {
@@ -306,7 +307,8 @@ TEST(ThreatSequence, LeavesStateAsFoundOnRandomPositions) {
     for (int round = 0; round < 200; round++) {
         testutil::NewBoard(25, 25);
         // Stones outside the playing area are left over from a larger board.
-        for (int i = 0; i < 30; i++) board[pick(25)][pick(25)] = pick(2) ? CELL_MINE : CELL_OPPONENT;
+        for (int i = 0; i < 30; i++)
+            board[pick(25)][pick(25)] = pick(2) ? CELL_MINE : CELL_OPPONENT;
         width = 6 + pick(15);
         height = 6 + pick(15);
         const TMyMove mine{pick(width), pick(height)}, theirs{pick(width), pick(height)};
@@ -319,7 +321,8 @@ TEST(ThreatSequence, LeavesStateAsFoundOnRandomPositions) {
         g_Time4MyMove = 3000;
         const int limit = std::vector{1, 3, 5, 9, 19}[static_cast<size_t>(pick(5))];
         const bool lineOnly = pick(2);
-        const bool won = pick(2) ? CanI1Threat(true, limit, lineOnly) : CanOpponent1Threat(true, limit, lineOnly);
+        const bool won = pick(2) ? CanI1Threat(true, limit, lineOnly)
+                                 : CanOpponent1Threat(true, limit, lineOnly);
         ASSERT_TRUE(before.SameAsBoard()) << round;
         ASSERT_EQ(g_AktualDepth, 0);
         ASSERT_EQ(testutil::ListAt(0), list);
@@ -353,7 +356,8 @@ TEST(TrialStone, MatchesPuttingItOnTheBoard) {
             bool alongItsLine = false;
             for (const auto& [cx, cy] : cells)
                 for (int d = 0; d < 4; d++)
-                    if (testutil::plain::WinWay(cx, cy, side, d) || testutil::plain::OpenWay(cx, cy, side, d)) {
+                    if (testutil::plain::WinWay(cx, cy, side, d) ||
+                        testutil::plain::OpenWay(cx, cy, side, d)) {
                         directions |= 1 << d;
                         const int line = cx == x ? 3 : cy == y ? 2 : (cx < x) == (cy < y) ? 1 : 0;
                         alongItsLine |= d == line;
