@@ -17,19 +17,8 @@ echo "build-win/pbrain-zelto.exe: $(stat -c %s build-win/pbrain-zelto.exe) bytes
 [ "${1-}" = test ] || exit 0
 
 echo "== protocol tests against the Windows build under wine =="
-zelto_install_deps wine python3 python3-pytest
-# A prefix of our own; no debug channels, and no debugger that would print a
-# crash dump on stdout: a crash must show as a dead engine.
-export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wineprefix}" WINEDEBUG=-all \
-       WINEDLLOVERRIDES=winedbg.exe=d
-mkdir -p "$WINEPREFIX"
-# One persistent server for the whole run, so each engine starts in well under
-# a second; the first start also creates the prefix, which takes a while.
-# An already running server (status 2) is used as it is and left running.
-if wineserver -p >/dev/null 2>&1; then
-    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-fi
-wineboot -i >/dev/null 2>&1
+zelto_install_deps python3 python3-pytest
+zelto_start_wine
 # The Windows build must decide every benchmark position as the Linux one does.
 signature=$(wine build-win/zelto-bench.exe bench/positions.txt | tr -d '\r' | sed -n 's/^Signature: //p')
 pinned=$(bash scripts/signature.sh --pinned)
