@@ -5,6 +5,10 @@ way tournament managers drive them, judges every game and keeps its record.
   match.py match ENGINE1 ENGINE2 [options]   engine against engine, many games
   match.py play ENGINE [options]             a person against an engine
 
+--sgf FILE appends each game to FILE as an SGF record (FF[4], GM[4]), which
+Gomoku board viewers open; SGF names cells by letters, so it holds boards of
+up to 52 cells a side.
+
 An ENGINE is a command line, for example build/pbrain-zelto or
 "wine build-win/pbrain-zelto.exe". Freestyle rule: five or more in a row wins,
 a full board is a draw. An engine loses at once on a crash (its output ends),
@@ -16,6 +20,7 @@ import os
 import queue
 import re
 import shlex
+import string
 import subprocess
 import sys
 import threading
@@ -30,6 +35,9 @@ NODES_RE = re.compile(r"nodes=(\d+)")
 NO_LIMIT = 2147483647  # time_left when the match has no clock
 DIRECTIONS = ((1, 0), (0, 1), (1, 1), (1, -1))
 STONES = "XO"  # the first player's stones, the second player's
+# SGF cells: column letter, then row letter, a..z then A..Z from the top left.
+SGF_LETTERS = string.ascii_lowercase + string.ascii_uppercase
+SGF_MAX_SIDE = len(SGF_LETTERS)
 
 
 @dataclass
@@ -263,6 +271,7 @@ class Result:
     names: list               # [first player, second player]
     winner: int = None        # side, None for a draw
     reason: str = ""
+    fault: str = None         # the kind of loss that ended the game, if one did
     failures: list = field(default_factory=list)  # (name, kind, detail)
 
 
@@ -292,7 +301,7 @@ def play_game(number, players, width, height, observe=None):
                 break
             side ^= 1
     except Loss as loss:
-        faults[side] = loss.kind
+        faults[side] = result.fault = loss.kind
         result.winner = 1 - side
         result.reason = "%s lost by %s" % (players[side].name, loss)
         result.failures.append((players[side].name, loss.kind, loss.detail))
@@ -321,6 +330,34 @@ def record_text(result, config=None):
     lines += ["failure %s %s: %s" % f for f in result.failures]
     lines += ["result " + outcome(result), g.draw(), ""]
     return "\n".join(lines)
+
+
+def sgf_record(result, date=None):
+    """The game as one SGF line: the first player is Black (B), as in Gomoku."""
+    g = result.game
+
+    def text(value):  # SGF text escapes only "]" and "\\"
+        return value.replace("\\", "\\\\").replace("]", "\\]")
+
+    size = "%d" % g.width if g.width == g.height else "%d:%d" % (g.width, g.height)
+    if result.winner is None:
+        outcome_code = "0"
+    else:
+        # A win by five is plain "B+"; T, R and F name a loss on time, by
+        # resignation, and by any other fault (a forfeit).
+        outcome_code = "BW"[result.winner] + "+" + (
+            "" if result.fault is None else {"time": "T", "resign": "R"}.get(result.fault, "F"))
+    head = ("(;FF[4]GM[4]CA[UTF-8]SZ[%s]GN[game %d]DT[%s]PB[%s]PW[%s]RE[%s]C[%s]"
+            % (size, result.number, date or time.strftime("%Y-%m-%d"), text(result.names[0]),
+               text(result.names[1]), outcome_code, text(outcome(result))))
+    moves = "".join(";%s[%s%s]" % ("BW"[side], SGF_LETTERS[x], SGF_LETTERS[y])
+                    for side, (x, y), _, _ in g.moves)
+    return head + moves + ")\n"
+
+
+def append_sgf(path, result):
+    with open(path, "a", encoding="utf-8") as f:
+        f.write(sgf_record(result))
 
 
 def percentile(values, p):
@@ -406,6 +443,8 @@ def run_match(args, config):
         with open(os.path.join(args.records, "game-%04d.txt" % (i + 1)), "w") as f:
             f.write(text)
         with out_lock:
+            if args.sgf:
+                append_sgf(args.sgf, result)
             if args.show:
                 print(result.game.draw())
             print("game %d %dx%d %s vs %s: %s in %d moves" % (
@@ -421,7 +460,8 @@ def run_match(args, config):
         results = list(pool.map(one, range(args.games)))
     text, kinds = summary(results, names)
     print(text)
-    print("%.1f s; records in %s" % (time.monotonic() - started, args.records))
+    print("%.1f s; records in %s%s" % (time.monotonic() - started, args.records,
+                                       " and " + args.sgf if args.sgf else ""))
     return 1 if args.strict and kinds else 0
 
 
@@ -435,6 +475,8 @@ def run_play(args, config):
         print(Game(w, h).draw())
     result = play_game(1, players, w, h, observe=lambda game: print(game.draw()))
     print("Result: " + outcome(result))
+    if args.sgf:
+        append_sgf(args.sgf, result)
     return 0
 
 
@@ -461,7 +503,13 @@ def main(argv=None):
         p.add_argument("--match-ms", type=int, default=Config.match_ms)
         p.add_argument("--tolerance-ms", type=int, default=Config.tolerance_ms)
         p.add_argument("--hang-s", type=float, default=Config.hang_s)
+        p.add_argument("--sgf", metavar="FILE", help="append every game to FILE as SGF")
     args = parser.parse_args(argv)
+    sizes = parse_sizes(args.sizes if args.mode == "match" else args.size)
+    too_large = [(w, h) for w, h in sizes if max(w, h) > SGF_MAX_SIDE]
+    if args.sgf and too_large:
+        parser.error("--sgf: SGF names cells by letters and holds boards of up to %d cells a "
+                     "side, not %dx%d" % ((SGF_MAX_SIDE,) + too_large[0]))
     config = Config(turn_ms=args.turn_ms, match_ms=args.match_ms,
                     tolerance_ms=args.tolerance_ms, hang_s=args.hang_s)
     return run_match(args, config) if args.mode == "match" else run_play(args, config)

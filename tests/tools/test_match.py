@@ -1,6 +1,8 @@
 """The match runner against scripted engines: what it sends, and how it judges."""
 import os
+import re
 import shlex
+import string
 import sys
 
 import pytest
@@ -102,6 +104,28 @@ def test_strict_match_fails_on_any_failure(tmp_path):
     assert match.main(argv) == 1
     record = (tmp_path / "game-0001.txt").read_text()
     assert "result B wins (A lost by crash: output ended" in record
+
+
+def test_sgf_records_parse_back_to_the_games(tmp_path):
+    # Columns 25 to 29 need both letter cases; game 2 swaps colours and ends
+    # when the first player's script runs out (a crash, so a forfeit).
+    sgf = tmp_path / "games.sgf"
+    argv = ["match", fake(*row(0, range(25, 30))), fake(*row(1, range(25, 29))), "--games", "2",
+            "--sizes", "30x7", "--names", "A,B", "--records", str(tmp_path), "--sgf", str(sgf)]
+    assert match.main(argv) == 0
+    expected = [("B+", [(25 + i // 2, i % 2) for i in range(9)]),
+                ("W+F", [(25 + i // 2, 1 - i % 2) for i in range(8)])]
+    games = sgf.read_text().splitlines()
+    assert len(games) == 2
+    for text, (result, cells) in zip(games, expected):
+        assert text.startswith("(;") and text.endswith(")")
+        root = dict(re.findall(r"([A-Z]+)\[([^\]]*)\]", text.split(";")[1]))
+        assert (root["FF"], root["GM"], root["SZ"], root["RE"]) == ("4", "4", "30:7", result)
+        moves = re.findall(r";([BW])\[([a-zA-Z])([a-zA-Z])\]", text)
+        assert [(c, string.ascii_letters.index(x), string.ascii_letters.index(y))
+                for c, x, y in moves] == [("BW"[i % 2], x, y) for i, (x, y) in enumerate(cells)]
+    with pytest.raises(SystemExit):  # 53 columns have no SGF letter
+        match.main(["match", "a", "b", "--sizes", "15,53x20", "--sgf", str(sgf)])
 
 
 @pytest.mark.parametrize("sizes", [1, 2, 3])
