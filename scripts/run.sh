@@ -7,8 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 zelto_install_deps cmake g++ make python3
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target pbrain-zelto >/dev/null
+build_engine() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF
+    cmake --build build -j"$(nproc)" --target pbrain-zelto
+}
+zelto_step "building the engine, build/pbrain-zelto" build_engine
+echo "playing a demonstration game, Zelto against itself at 500 ms a move ..."
 /usr/bin/python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto \
     --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 500 --show \
     --records build/demo </dev/null

@@ -1,31 +1,98 @@
 #!/usr/bin/env bash
-# Builds everything in Release and runs every test: the unit tests and the
-# protocol tests through CTest, the check that every dependency of src/ points
-# down its layers (layers.sh) and the formatting check (format.sh), then both
-# test suites again under the sanitizers (sanitize.sh), a one-minute fuzz run
-# of the command loop (fuzz.sh), the protocol tests against the Windows build
-# under wine, the match runner's tests and 20 soak games.
+# Builds everything and runs every test, one step after another: the unit
+# tests, the protocol tests and the benchmark signature through CTest on the
+# Release build; the check that every dependency of src/ points down its
+# layers (layers.sh) and the formatting check (format.sh); the same tests
+# under the sanitizers (sanitize.sh); a minute of fuzzing (fuzz.sh); the
+# protocol tests and 10 games against the Windows build under wine (windows.sh
+# test); the match runner's tests and 20 soak games; a default configure
+# without GoogleTest, and an install; the release packages (release.sh); and
+# the README's examples.
+#
+# Each step is one line on screen, written as it starts and finished with "ok"
+# and its time; its output goes to build/logs/. A failing step shows the end
+# of its log, names itself and stops the run. The last line counts what ran.
+# To add a step:  zelto_step "doing what" COMMAND ARGS...   (or a function)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest
+# Every step's packages at once, so that the download shows up front.
+zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest clang-14 libclang-rt-14-dev \
+    clang-format-14 file
+ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps g++-mingw-w64-x86-64-posix wine
 jobs="$(nproc)"
+rm -rf build/logs
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON >/dev/null
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
-bash scripts/layers.sh build
-bash scripts/format.sh --check
+# Counts read from the last step's log: the lines that match, and the sum of
+# the numbers before " passed" in pytest's closing lines.
+lines() { grep -c "$1" "$ZELTO_STEP_LOG" || true; }
+passed() { grep -oE '[0-9]+ passed' "$ZELTO_STEP_LOG" | awk '{s += $1} END {print s + 0}'; }
 
-bash scripts/sanitize.sh
-bash scripts/fuzz.sh 60
+release_build() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON
+    cmake --build build -j"$jobs"
+    # -V keeps every test's output in the log, where the counts are read.
+    ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -V
+}
+zelto_step "building the Release build and running its unit, protocol and signature tests" release_build
+unit="$(lines '\[  PASSED  \] 1 test\.')" protocol="$(passed)"
+zelto_step "checking that every dependency of src/ points down its layers" bash scripts/layers.sh build
+zelto_step "checking the formatting of the C++ sources" bash scripts/format.sh --check
 
-bash scripts/windows.sh test
-/usr/bin/python3 -m pytest -q tests/tools && bash scripts/soak.sh 20
+zelto_step "running the unit and protocol tests under AddressSanitizer+UBSan and ThreadSanitizer" \
+    bash scripts/sanitize.sh
+sanitizer_passes="$(lines '^100% tests passed')"
+sanitizer_tests="$(sed -n 's/^100% tests passed, 0 tests failed out of //p' "$ZELTO_STEP_LOG" |
+                   awk '{s += $1} END {print s + 0}')"
 
-# The README's examples, as a reader types them; every shell command in the
-# docs must appear in this file or a script it calls.
-bash scripts/run.sh
-python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match
-printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
-python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
+fuzz_seconds=60
+zelto_step "fuzzing the command loop for $fuzz_seconds s" bash scripts/fuzz.sh "$fuzz_seconds"
+fuzz_inputs="$(sed -n 's/^stat::number_of_executed_units: //p' "$ZELTO_STEP_LOG")"
+
+zelto_step "building the Windows engine and running the protocol tests and 10 games under wine" \
+    bash scripts/windows.sh test
+wine_tests="$(passed)" soak_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
+
+zelto_step "running the match runner's tests" /usr/bin/python3 -m pytest -q tests/tools
+tool_tests="$(passed)"
+zelto_step "playing 20 soak games" bash scripts/soak.sh 20
+soak_games=$((soak_games + $(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")))
+
+plain_build_and_install() {
+    # As on a machine without GoogleTest: the default configure leaves the
+    # tests out and says so in one line.
+    local configured
+    configured="$(cmake -S . -B build-plain -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON)"
+    echo "$configured"
+    [ "$(grep -c 'GoogleTest not found' <<<"$configured")" -eq 1 ]
+    cmake --build build-plain -j"$jobs"
+    # The README's install command, staged under build/staged.
+    rm -rf build/staged
+    DESTDIR="$PWD/build/staged" cmake --install build --prefix /usr/local
+    local doc=build/staged/usr/local/share/doc/zelto
+    ls -lR build/staged
+    [ -x build/staged/usr/local/bin/pbrain-zelto ]
+    for file in README.md README.txt LICENSE docs/protocol.md; do
+        [ -f "$doc/$file" ]
+    done
+}
+zelto_step "configuring and building without GoogleTest, and installing" plain_build_and_install
+
+zelto_step "building the release packages and testing the unpacked engines" bash scripts/release.sh
+release_tests="$(passed)"
+
+readme_examples() {
+    # As a reader types them; every shell command in the docs must appear in
+    # this file or a script it calls.
+    bash scripts/run.sh
+    python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match
+    printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
+    python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
+}
+zelto_step "playing the README's examples" readme_examples
+
+echo "All $ZELTO_STEP_COUNT steps passed in $((SECONDS / 60)) min $((SECONDS % 60)) s:" \
+     "$unit unit tests, $protocol protocol tests, $sanitizer_passes sanitizer passes" \
+     "($sanitizer_tests tests), $fuzz_seconds s of fuzzing ($fuzz_inputs inputs)," \
+     "$wine_tests protocol tests under wine, $tool_tests match runner tests, $soak_games soak games," \
+     "$release_tests protocol tests on the unpacked release engines."
