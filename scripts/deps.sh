@@ -31,7 +31,8 @@ zelto_install_deps() {
         # ZELTO_APT_OPTIONS is a list of options: split on purpose.
         # shellcheck disable=SC2086
         "${root[@]}" "${apt[@]}" install -qq --print-uris ${ZELTO_APT_OPTIONS-} "${missing[@]}" \
-            2>/dev/null | awk '{s += $3} END {if (s) printf "%d MB to download ... ", s / 1e6}'
+            2>/dev/null | awk '{s += $3} END {if (s >= 1e6) printf "%d MB to download ... ", s / 1e6
+                                    else if (s) printf "%d kB to download ... ", s / 1e3}'
         # shellcheck disable=SC2086
         if "${root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq \
                ${ZELTO_APT_OPTIONS-} "${missing[@]}" >>"$log" 2>&1; then
