@@ -16,7 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Link the C++ runtime and winpthreads into the .exe, so it needs no DLL
-# beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# beside it; leave the link time out of its header, so that the same sources
+# build the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 # A Release .exe ships without symbols (about a third of the size).
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
