@@ -85,11 +85,6 @@ int brain_takeback(int x, int y) {
 
 void brain_end() {}
 
-int fce_GetBoard(int x, int y) {
-    assert(x >= 0 && y >= 0 && x < MAX_BOARD && y < MAX_BOARD);
-    return std::atomic_ref<int>(board[x][y]).load(std::memory_order_relaxed);
-}
-
 std::uint32_t rnd(std::uint32_t n) {
     seed = seed * 367413989u + 174680251u;
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(seed) * n) >> 32);

@@ -44,9 +44,18 @@ extern std::uint32_t start_time;
 // Every change of a cell goes through here. The board listing reads cells
 // from the other thread while a turn runs, so writes are relaxed atomic
 // stores (a plain store on common hardware); the worker's own reads stay plain.
+// This store and the load of fce_GetBoard are the compiler's atomic builtins on
+// the plain int: they do what std::atomic_ref does and build with every C++
+// library we target, the browser's included.
 inline void SetCell(int x, int y, int code) {
     assert(x >= 0 && y >= 0 && x < MAX_BOARD && y < MAX_BOARD);
-    std::atomic_ref<int>(board[x][y]).store(code, std::memory_order_relaxed);
+    __atomic_store_n(&board[x][y], code, __ATOMIC_RELAXED);
+}
+
+// Reads one cell without a bounds test; safe while the worker changes cells.
+inline int fce_GetBoard(int x, int y) {
+    assert(x >= 0 && y >= 0 && x < MAX_BOARD && y < MAX_BOARD);
+    return __atomic_load_n(&board[x][y], __ATOMIC_RELAXED);
 }
 
 void brain_init();
@@ -63,8 +72,6 @@ void brain_block(int x, int y);
 int brain_takeback(int x, int y);
 void brain_end();
 
-// Reads one cell without a bounds test; safe while the worker changes cells.
-int fce_GetBoard(int x, int y);
 // True when the cell lies in the playing area and is empty.
 bool isFree(int x, int y);
 // One step of the linear congruential generator; a number below n (0 for n 0).
