@@ -82,6 +82,12 @@ bool StdinIsConsole() {
 }
 
 void SetUpStdio() {
+#ifdef __EMSCRIPTEN__
+    // In the browser, input arrives from the page in pieces. Unbuffered, the
+    // line reader takes only the bytes it needs, so whatever is still queued
+    // in the page's Web Worker is exactly the input not yet read.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+#endif
 #ifdef _WIN32
     // The line reader must see the bytes as sent. In text mode the C library
     // would turn CR LF into LF (hiding a second carriage return) and take a
