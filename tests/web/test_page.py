@@ -1,0 +1,112 @@
+"""The page in headless Chromium, served by `bash scripts/web.sh` as a person serves it."""
+import os
+import pathlib
+import socket
+import subprocess
+import time
+import urllib.request
+
+import pytest
+from selenium import webdriver
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+STONES = ("return [...document.querySelectorAll('#board [data-stone]')]"
+          ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.stone])")
+WINS = "return [...document.querySelectorAll('#board .win')].map(c => [+c.dataset.x, +c.dataset.y])"
+
+
+@pytest.fixture(scope="module")
+def page():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    server = subprocess.Popen(["bash", "scripts/web.sh"], cwd=ROOT, stdin=subprocess.DEVNULL,
+                              env={**os.environ, "PORT": str(port)})
+    url = "http://127.0.0.1:%d/" % port
+    deadline = time.monotonic() + 300
+    while True:
+        assert server.poll() is None and time.monotonic() < deadline, "the server did not start"
+        try:
+            urllib.request.urlopen(url, timeout=5).close()
+            break
+        except OSError:
+            time.sleep(0.5)
+    options = webdriver.ChromeOptions()
+    for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=800,1000"):
+        options.add_argument(arg)
+    driver = webdriver.Chrome(options=options)
+    driver.get(url)
+    yield driver
+    driver.quit()
+    server.terminate()
+    server.wait()
+
+
+def new_game(page, first, ms):
+    Select(page.find_element(By.ID, "first")).select_by_value(first)
+    Select(page.find_element(By.ID, "time")).select_by_value(ms)
+    page.find_element(By.ID, "new-game").click()
+    idle(page)
+    assert len(page.find_elements(By.CSS_SELECTOR, "#board [data-x][data-y]")) == 15 * 15
+
+
+def idle(page):
+    WebDriverWait(page, 30).until(
+        lambda p: p.find_element(By.ID, "board").get_attribute("aria-busy") == "false")
+    assert page.find_element(By.ID, "errors").text == ""
+    return {(x, y): s for x, y, s in page.execute_script(STONES)}
+
+
+def play(page, x, y, keys=None):
+    """Plays (x, y) by a click or keys; Zelto's answer is one new stone on an empty cell."""
+    before = idle(page)
+    if keys:
+        page.find_element(By.ID, "board").send_keys(*keys)
+    else:
+        page.find_element(By.CSS_SELECTOR, '[data-x="%d"][data-y="%d"]' % (x, y)).click()
+    after = idle(page)
+    mine = 1 if len(before) % 2 == 0 else 2
+    new = {c: s for c, s in after.items() if c not in before}
+    assert {c: after[c] for c in before} == before and new.pop((x, y)) == mine
+    over = page.find_element(By.ID, "status").get_attribute("data-result")
+    assert list(new.values()) == [3 - mine] or (over and not new)
+    return after
+
+
+def test_moves_and_undo(page):
+    new_game(page, "you", "1000")
+    play(page, 8, 7, keys=[Keys.ARROW_RIGHT, Keys.ENTER])  # the cursor starts in the middle
+    position = play(page, 6, 6)
+    play(page, 9, 9)
+    page.save_screenshot(str(ROOT / "build-web" / "screenshot-game.png"))
+    page.find_element(By.ID, "undo").click()
+    assert idle(page) == position
+
+
+def fives(stones):
+    for (x, y), s in stones.items():
+        for dx, dy in ((1, -1), (1, 1), (1, 0), (0, 1)):
+            run = [(x + i * dx, y + i * dy) for i in range(5)]
+            if all(stones.get(c) == s for c in run):
+                yield s, run
+
+
+def test_game_to_the_end(page):
+    # Zelto moves first; you play along two edges, then anywhere, until the game is over.
+    new_game(page, "zelto", "200")
+    edge = [(x, y) for y in (0, 14) for x in range(15)] + [(x, y) for x in range(15) for y in range(15)]
+    stones = idle(page)
+    status = page.find_element(By.ID, "status")
+    while not status.get_attribute("data-result"):
+        stones = play(page, *next(c for c in edge if c not in stones))
+    found = list(fives(stones))
+    winner = {s for s, _ in found}
+    assert len(winner) <= 1
+    expected = str(winner.pop()) if winner else "draw"
+    assert status.get_attribute("data-result") == expected
+    assert status.text.startswith({"1": "Zelto wins", "2": "You win", "draw": "Draw"}[expected])
+    assert {tuple(c) for c in page.execute_script(WINS)} == {c for _, run in found for c in run}
+    page.save_screenshot(str(ROOT / "build-web" / "screenshot-end.png"))
