@@ -77,12 +77,12 @@ function engineMoved(x, y) {
     return;
   }
   game.place(x, y, zelto(), true);
-  if (turnStats) {
-    const [, time, evaluation, depth, nodes] = turnStats;
-    statsEl.textContent = `Zelto played ${x},${y}: it thought for ${Number(time).toFixed(2)} s, ` +
-      `searched ${Number(nodes).toLocaleString('en')} positions up to depth ${depth}, ` +
-      `and rated the position ${evaluation}.`;
-  }
+  const [, time, evaluation, depth, nodes] = turnStats || [];
+  statsEl.textContent = !turnStats ? `Zelto played ${x},${y} without a statistics line.`
+    : `Zelto played ${x},${y} in ${Number(time).toFixed(2)} s` + (Number(nodes)
+      ? `: it searched ${Number(nodes).toLocaleString('en')} positions up to depth ${depth} ` +
+        `and rated the position ${evaluation}.`
+      : ', without a search.');
   judge(x, y);
 }
 
