@@ -5,9 +5,10 @@
 # layers (layers.sh) and the formatting check (format.sh); the same tests
 # under the sanitizers (sanitize.sh); a minute of fuzzing (fuzz.sh); the
 # protocol tests and 10 games against the Windows build under wine (windows.sh
-# test); the match runner's tests and 20 soak games; a default configure
-# without GoogleTest, and an install; the release packages (release.sh); and
-# the README's examples.
+# test); the browser build's benchmark signature under Node.js and its page in
+# headless Chromium (web.sh test); the match runner's tests and 20 soak games;
+# a default configure without GoogleTest, and an install; the release packages
+# (release.sh); and the README's examples.
 #
 # Each step is one line on screen, written as it starts and finished with "ok"
 # and its time; its output goes to build/logs/. A failing step shows the end
@@ -19,7 +20,8 @@ cd "$(dirname "$0")/.."
 # Every step's packages at once, so that the download shows up front.
 zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest clang-14 libclang-rt-14-dev \
     clang-format-14 file
-ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps g++-mingw-w64-x86-64-posix wine
+ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps g++-mingw-w64-x86-64-posix wine \
+    emscripten node-acorn chromium chromium-driver python3-selenium
 jobs="$(nproc)"
 rm -rf build/logs
 
@@ -52,6 +54,10 @@ fuzz_inputs="$(sed -n 's/^stat::number_of_executed_units: //p' "$ZELTO_STEP_LOG"
 zelto_step "building the Windows engine and running the protocol tests and 10 games under wine" \
     bash scripts/windows.sh test
 wine_tests="$(passed)" soak_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
+
+zelto_step "building the browser page, checking its benchmark signature and playing it in Chromium" \
+    bash scripts/web.sh test
+web_tests="$(passed)"
 
 zelto_step "running the match runner's tests" /usr/bin/python3 -m pytest -q tests/tools
 tool_tests="$(passed)"
@@ -94,5 +100,6 @@ zelto_step "playing the README's examples" readme_examples
 echo "All $ZELTO_STEP_COUNT steps passed in $((SECONDS / 60)) min $((SECONDS % 60)) s:" \
      "$unit unit tests, $protocol protocol tests, $sanitizer_passes sanitizer passes" \
      "($sanitizer_tests tests), $fuzz_seconds s of fuzzing ($fuzz_inputs inputs)," \
-     "$wine_tests protocol tests under wine, $tool_tests match runner tests, $soak_games soak games," \
+     "$wine_tests protocol tests under wine, $web_tests browser tests, $tool_tests match runner tests," \
+     "$soak_games soak games," \
      "$release_tests protocol tests on the unpacked release engines."
