@@ -30,12 +30,20 @@ let cursor = { x: 0, y: 0 };
 const zelto = () => 3 - human;
 
 function startEngine() {
-  if (worker) worker.terminate();
-  worker = new Worker('engine-worker.js');
-  worker.onmessage = (event) => fromEngine(event.data);
-  worker.onerror = (event) => engineStopped('could not run: ' + event.message);
+  stopEngine();
+  const own = new Worker('engine-worker.js');
+  // Nothing from an engine that has been replaced reaches the game.
+  own.onmessage = (event) => own === worker && fromEngine(event.data);
+  own.onerror = (event) => own === worker && engineStopped('could not run: ' + event.message);
+  worker = own;
   engineAlive = true;
   engineSize = 0;
+}
+
+function stopEngine() {
+  if (worker) worker.terminate();
+  worker = null;
+  engineAlive = false;
 }
 
 function send(...lines) {
@@ -161,10 +169,7 @@ function canUndo() {
 
 function resign() {
   if (!game || over) return;
-  if (thinking) {
-    worker.terminate();
-    engineAlive = false;
-  }
+  if (thinking) stopEngine();
   finish(zelto(), 'You resigned: Zelto wins.', true);
 }
 
