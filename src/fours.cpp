@@ -18,8 +18,10 @@ bool Can4Open(int side, bool testOnly) {
         const int p = CellIndex(c.x, c.y);
         EnsureLines(p);
         if (g_LineFlags[p] & flag) {
+            // Only marking needs the rest of the list.
+            if (testOnly) return true;
             found = true;
-            if (!testOnly) boardValue[c.x][c.y] = MARK_OPEN_FOUR;
+            boardValue[c.x][c.y] = MARK_OPEN_FOUR;
         }
     }
     return found;
