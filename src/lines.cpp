@@ -11,6 +11,7 @@
 std::uint8_t g_Cells[PADDED * PADDED];
 std::uint16_t g_LineCode[4][PADDED * PADDED];
 std::uint32_t g_LineFlags[PADDED * PADDED];
+std::uint16_t g_LineStamp[PADDED * PADDED];
 std::uint32_t g_LineEpoch;
 bool g_SearchBoardStale = true;
 
@@ -99,8 +100,8 @@ const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS = [] {
 void SyncSearchBoard() {
     g_SearchBoardStale = false;
     // A new epoch makes every cell's line codes stale until it is looked up.
-    if (++g_LineEpoch == 1u << (32 - EPOCH_SHIFT)) {
-        std::memset(g_LineFlags, 0, sizeof g_LineFlags);
+    if (++g_LineEpoch == EPOCHS) {
+        std::memset(g_LineStamp, 0, sizeof g_LineStamp);
         g_LineEpoch = 1;
     }
     // Only the playing area and the border around it are ever read.
@@ -126,7 +127,8 @@ void RefreshLines(int p) {
         g_LineCode[direction][p] = static_cast<std::uint16_t>(code);
         flags |= LINE_FLAGS[code] << FlagShift(direction);
     }
-    g_LineFlags[p] = static_cast<std::uint32_t>(flags) | g_LineEpoch << EPOCH_SHIFT;
+    g_LineFlags[p] = static_cast<std::uint32_t>(flags);
+    g_LineStamp[p] = static_cast<std::uint16_t>(g_LineEpoch);
 }
 
 namespace {
@@ -136,15 +138,16 @@ namespace {
 // direction, each at a different offset, and their flags.
 template <int DIRECTION, int... SLOT>
 void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
-    constexpr int step = INDEX_STEP[DIRECTION], shift = FlagShift(DIRECTION);
+    constexpr int step = INDEX_STEP[DIRECTION];
     std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
-    std::uint32_t* const flags = g_LineFlags + p;
+    // The direction's byte of each flags word; the other three stay as they are.
+    unsigned char* const flags =
+        reinterpret_cast<unsigned char*>(g_LineFlags + p) + FlagByte(DIRECTION);
     const auto changeOne = [&](int offset) {
         const int q = -offset * step;
         const int line = codes[q] ^ change << LineShift(offset);
         codes[q] = static_cast<std::uint16_t>(line);
-        flags[q] = (flags[q] & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << shift)) |
-                   static_cast<std::uint32_t>(LINE_FLAGS[line]) << shift;
+        flags[q * static_cast<int>(sizeof *g_LineFlags)] = LINE_FLAGS[line];
     };
     (changeOne(OFFSETS[SLOT]), ...);
 }

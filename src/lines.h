@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 
@@ -72,10 +73,10 @@ extern std::uint16_t g_LineCode[4][PADDED * PADDED];
 // line codes of a cell are computed when first looked up (EnsureLines) and
 // kept up to date by PutCell from then on, until the next copy.
 void SyncSearchBoard();
-// Epoch of the current copy, 1 to 65535; stamped on the line flags of every
+// Epoch of the current copy, 1 to 65535; stamped in g_LineStamp on every
 // cell whose codes have been computed from it.
 extern std::uint32_t g_LineEpoch;
-inline constexpr int EPOCH_SHIFT = 16;
+inline constexpr std::uint32_t EPOCHS = 1u << 16;
 // Computes the line codes and flags of cell index p of the playing area.
 void RefreshLines(int p);
 // Writes one cell during the search: the shared board, the copy and the line codes.
@@ -132,23 +133,30 @@ inline constexpr int SideFlag(int kind, int side) {
 extern const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS;
 
 // For each cell of the playing area, the LINE_FLAGS of its four line codes,
-// direction d in bits 4d to 4d + 3, and above them the epoch they belong to.
+// direction d in byte d (bits 8d to 8d + 3), so that a change of one line
+// writes one byte.
 extern std::uint32_t g_LineFlags[PADDED * PADDED];
-inline constexpr int FLAGS_MASK = 0xFFFF;
+inline constexpr int FLAGS_MASK = 0x0F0F0F0F;
+// The epoch whose copy each cell's line codes and flags were computed from.
+extern std::uint16_t g_LineStamp[PADDED * PADDED];
 
 // Makes the line codes and flags of cell index p valid for the current copy.
 inline void EnsureLines(int p) {
-    if (g_LineFlags[p] >> EPOCH_SHIFT != g_LineEpoch) RefreshLines(p);
+    if (g_LineStamp[p] != g_LineEpoch) RefreshLines(p);
 }
-// Each direction's flags take four bits of g_LineFlags.
+// Each direction's flags take the low four bits of one byte of g_LineFlags.
 inline constexpr int DIRECTION_FLAGS = 0xF;
 inline constexpr int FlagShift(int direction) {
-    return 4 * direction;
+    return 8 * direction;
+}
+// Which byte of a g_LineFlags word holds bits 8d to 8d + 7.
+inline constexpr int FlagByte(int direction) {
+    return std::endian::native == std::endian::little ? direction : 3 - direction;
 }
 // A flag in all four directions of g_LineFlags.
-inline constexpr int EVERY_DIRECTION = 0x1111;
+inline constexpr int EVERY_DIRECTION = 0x01010101;
 
-// Bit 4d set when the flags hold a threat of the side (a five or an open
+// Bit 8d set when the flags hold a threat of the side (a five or an open
 // four) in direction d.
 inline int ThreatDirections(int flags, int side) {
     return ((flags | flags >> 2) >> (side == SIDE_MINE ? 0 : 1)) & EVERY_DIRECTION;

@@ -52,7 +52,7 @@ struct TrialWalk {
     int depth;
     int stops;                     // bit c set when a cell of code c ends a ray
     int change;                    // turns the state of the stone's cell into the stone's
-    std::uint32_t epoch;           // of the search's copy: line flags stamped so are valid
+    std::uint32_t epoch;           // of the search's copy: line codes stamped so are valid
     TMyMove (*next)[LIST_DEPTHS];  // the row of g_ListMove that the next cell goes to
     int flags;
 };
@@ -71,7 +71,7 @@ void WalkTrialRay(TrialWalk& walk) {
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            if (lineFlags[k * step] >> EPOCH_SHIFT != walk.epoch)
+            if (g_LineStamp[walk.origin + k * step] != walk.epoch)
                 RefreshLines(walk.origin + k * step);
             assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
