@@ -14,6 +14,8 @@ std::uint32_t g_LineFlags[PADDED * PADDED];
 std::uint16_t g_LineStamp[PADDED * PADDED];
 std::uint32_t g_LineEpoch;
 bool g_SearchBoardStale = true;
+bool g_CopyHasMarks;
+std::uint64_t g_TrialRays[PADDED * PADDED];
 
 namespace {
 
@@ -31,6 +33,12 @@ static_assert([] {
         if (INDEX_STEP[d] != DIRECTIONS[d].dx * PADDED + DIRECTIONS[d].dy) return false;
     return true;
 }());
+
+// Empty, a stone or a trial stone of either side: a code whose line state
+// tells how a ray treats it.
+constexpr bool IsPlainCode(int code) {
+    return code == CELL_EMPTY || (code >= CELL_MINE && code <= CELL_OPPONENT_TRIAL);
+}
 
 constexpr int StateAt(int code, int offset) {
     return (code >> LineShift(offset)) & 3;
@@ -102,10 +110,12 @@ void SyncSearchBoard() {
     // A new epoch makes every cell's line codes stale until it is looked up.
     if (++g_LineEpoch == EPOCHS) {
         std::memset(g_LineStamp, 0, sizeof g_LineStamp);
+        std::memset(g_TrialRays, 0, sizeof g_TrialRays);
         g_LineEpoch = 1;
     }
     // Only the playing area and the border around it are ever read.
     const int column = height + 2 * BORDER;
+    std::uint8_t marks = 0;  // any code IsPlainCode refuses
     for (int x = -BORDER; x < width + BORDER; x++) {
         std::uint8_t* const cells = g_Cells + CellIndex(x, -BORDER);
         if (x < 0 || x >= width) {
@@ -114,8 +124,15 @@ void SyncSearchBoard() {
         }
         std::memset(cells, CELL_OFF, BORDER);
         for (int y = 0; y < height; y++) cells[BORDER + y] = static_cast<std::uint8_t>(board[x][y]);
+        // A pass of its own, so that both loops stay vectorised.
+        for (int y = 0; y < height; y++) {
+            const std::uint8_t code = cells[BORDER + y];
+            marks |=
+                static_cast<std::uint8_t>((code == CELL_CANDIDATE) | (code > CELL_OPPONENT_TRIAL));
+        }
         std::memset(cells + BORDER + height, CELL_OFF, BORDER);
     }
+    g_CopyHasMarks = marks != 0;
 }
 
 void RefreshLines(int p) {
@@ -158,6 +175,7 @@ void ChangeLine(int p, int change, std::integer_sequence<int, SLOT...>) {
 // from the cells when first looked up.
 void PutCell(int x, int y, int code) {
     SetCell(x, y, code);
+    if (!IsPlainCode(code)) g_CopyHasMarks = true;
     const int p = CellIndex(x, y);
     const int change = CELL_STATE[g_Cells[p]] ^ CELL_STATE[code];
     g_Cells[p] = static_cast<std::uint8_t>(code);

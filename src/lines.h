@@ -97,6 +97,11 @@ private:
 
 // True when board may have changed since the search's copy was taken.
 extern bool g_SearchBoardStale;
+// True when the copy holds a code other than empty, a stone, a trial stone
+// or off the board (a candidate mark, which a ray passes over although its
+// line state is closed); the shortcuts that read rays from line codes are
+// then not used.
+extern bool g_CopyHasMarks;
 
 // Every search operation may be entered from outside a turn (by tests, after
 // writing board directly). The outermost entry marks the copy as stale;
@@ -139,6 +144,13 @@ extern std::uint32_t g_LineFlags[PADDED * PADDED];
 inline constexpr int FLAGS_MASK = 0x0F0F0F0F;
 // The epoch whose copy each cell's line codes and flags were computed from.
 extern std::uint16_t g_LineStamp[PADDED * PADDED];
+
+// For each cell of the playing area, what the search has done around a trial
+// stone there since the copy was taken: the epoch in the upper half, and
+// below, one bit per cell on its rays (slot i of direction d in bit 8d + i,
+// as in a line code) whose boardValue is already 0 and whose line codes are
+// valid. Once the epoch matches, the cell's own line codes are valid too.
+extern std::uint64_t g_TrialRays[PADDED * PADDED];
 
 // Makes the line codes and flags of cell index p valid for the current copy.
 inline void EnsureLines(int p) {

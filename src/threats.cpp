@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <type_traits>
@@ -122,6 +123,162 @@ int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
     return lineOnly ? WalkTrialRays<true>(walk, rays) : WalkTrialRays<false>(walk, rays);
 }
 
+// What a trial stone of a side on a cell would give that side, from the
+// cells on its rays: the directions in which one of them would make a five
+// or an open four (as ThreatDirections gives them), and whether one of them
+// would along its own line through the stone.
+struct TrialThreats {
+    int directions;
+    bool alongItsLine;
+};
+
+// The cells a ray from a stone of the side lists, from the four slots of a
+// line code on one side of the stone: an empty cell is listed, a stone of the
+// side is passed over, and the other side or the edge ends the ray. Bit i
+// stands for slot i of the half (slots 0-3 hold offsets -4..-1, so the
+// backward ray walks them from slot 3 down; slots 4-7 offsets +1..+4).
+template <bool BACKWARD>
+constexpr auto RAY_LISTED = [] {
+    std::array<std::array<std::uint8_t, 256>, 2> listed{};
+    for (int s = 0; s < 2; s++)
+        for (int half = 0; half < 256; half++) {
+            const int own = s == 0 ? STATE_MINE : STATE_OPPONENT;
+            int bits = 0;
+            for (int k = 0; k < RAY_LENGTH; k++) {
+                const int slot = BACKWARD ? RAY_LENGTH - 1 - k : k;
+                const int state = half >> (2 * slot) & 3;
+                if (state == STATE_EMPTY)
+                    bits |= 1 << slot;
+                else if (state != own)
+                    break;
+            }
+            listed[s][half] = static_cast<std::uint8_t>(bits);
+        }
+    return listed;
+}();
+
+// Offsets of the eight slots of a line code, and where a stone at the centre
+// stands in the line code of the cell in each slot.
+constexpr int SLOT_OFFSET[8] = {-4, -3, -2, -1, 1, 2, 3, 4};
+constexpr auto SLOT_STONE_SHIFT = [] {
+    std::array<int, 8> shifts{};
+    for (int slot = 0; slot < 8; slot++) shifts[slot] = LineShift(-SLOT_OFFSET[slot]);
+    return shifts;
+}();
+constexpr Step LINE_STEP[4] = {{+1, -1}, {+1, +1}, {+1, 0}, {0, +1}};
+
+// For each listing of one line (a slot bit set when the cell is listed), a
+// mask per slot: all ones for a listed cell, 0 for the others.
+constexpr auto SLOT_MASKS = [] {
+    std::array<std::array<int, 8>, 256> masks{};
+    for (int listed = 0; listed < 256; listed++)
+        for (int slot = 0; slot < 8; slot++) masks[listed][slot] = listed >> slot & 1 ? -1 : 0;
+    return masks;
+}();
+
+// The nearest listed cell on one side of a line, by the four listing bits of
+// that side (slots 0-3 backward, 4-7 forward, shifted down): its slot's index
+// step along the line and where the stone stands in its line code. A side
+// with nothing listed gives the cell next to the stone, and is masked.
+struct Nearest {
+    int offset;
+    int stoneShift;
+};
+template <int DIRECTION, bool FORWARD>
+constexpr auto NEAREST = [] {
+    std::array<Nearest, 16> nearest{};
+    for (int half = 0; half < 16; half++) {
+        const unsigned bits = static_cast<unsigned>(half);
+        const int slot = FORWARD ? (half == 0 ? 4 : 4 + std::countr_zero(bits))
+                                 : (half == 0 ? 3 : std::bit_width(bits) - 1);
+        nearest[half] = {SLOT_OFFSET[slot] * INDEX_STEP[DIRECTION], SLOT_STONE_SHIFT[slot]};
+    }
+    return nearest;
+}();
+
+// The line flags, in every direction, of the cells listed on one line
+// through the stone. Every slot is read and masked rather than branched on:
+// which cells are listed varies too much to predict.
+template <int DIRECTION, int... SLOT>
+int ListedFlags(int p, unsigned listed, std::integer_sequence<int, SLOT...>) {
+    constexpr int step = INDEX_STEP[DIRECTION];
+    const std::uint32_t* const flags = g_LineFlags + p;
+    const std::array<int, 8>& masks = SLOT_MASKS[listed];
+    return ((static_cast<int>(flags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
+}
+
+// The listed cells of one line through the stone: their line flags in every
+// direction into `flags`, and into `own` the flags of their own line with the
+// stone read into it. The stone changes what a cell's own line holds only
+// when nothing but stones of its side lie between them, which is true of the
+// nearest listed cell on each side alone: the others keep their flags.
+template <int DIRECTION>
+void AddTrialLine(int p, unsigned listed, int change, int& flags, int& own) {
+    const std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
+    const int line = ListedFlags<DIRECTION>(p, listed, std::make_integer_sequence<int, 8>());
+    const unsigned backward = listed & 0x0F, forward = listed >> 4;
+    const Nearest back = NEAREST<DIRECTION, false>[backward],
+                  ahead = NEAREST<DIRECTION, true>[forward];
+    const int nearest = (LINE_FLAGS[codes[back.offset] ^ change << back.stoneShift] &
+                         -static_cast<int>(backward != 0)) |
+                        (LINE_FLAGS[codes[ahead.offset] ^ change << ahead.stoneShift] &
+                         -static_cast<int>(forward != 0));
+    flags |= line;
+    own |= (line & DIRECTION_FLAGS << FlagShift(DIRECTION)) | nearest << FlagShift(DIRECTION);
+}
+
+// ListAroundTrialStone without the list, for the search's own use: the list
+// a trial stone makes is never read by its callers, only the threats it
+// holds. The boardValue of every cell it would list is still 0 afterwards;
+// g_TrialRays remembers which cells already are, so that a stone examined
+// again on the same copy writes (and brings up to date the line codes of)
+// only cells it did not reach before.
+// A cell's own line flags, which lack the stone, are or-ed in whole: a stone
+// of the side added to a line never takes away a five or an open four of
+// that side elsewhere on it, so the flags with the stone cover them.
+TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
+    if (g_CopyHasMarks) {
+        const int flags = ListAroundTrialStone(x, y, side, false);
+        const int line = ListAroundTrialStone(x, y, side, true);
+        return {ThreatDirections(flags, side), ThreatDirections(line, side) != 0};
+    }
+    g_BestMove = NO_MOVE;
+    const int p = CellIndex(x, y);
+    const std::uint64_t epoch = static_cast<std::uint64_t>(g_LineEpoch) << 32;
+    std::uint64_t record = g_TrialRays[p];
+    if ((record & ~0xFFFFFFFFull) != epoch) {
+        EnsureLines(p);
+        record = epoch;
+    }
+    const int s = side == SIDE_MINE ? 0 : 1;
+    unsigned listed[4];
+    std::uint32_t all = 0;
+    for (int direction = 0; direction < 4; direction++) {
+        const int code = g_LineCode[direction][p];
+        listed[direction] = RAY_LISTED<true>[s][code & 0xFF] | RAY_LISTED<false>[s][code >> 8] << 4;
+        all |= listed[direction] << (8 * direction);
+    }
+    std::uint32_t fresh = all & ~static_cast<std::uint32_t>(record);
+    if (fresh != 0) {
+        g_TrialRays[p] = record | all;
+        while (fresh != 0) {
+            const int bit = std::countr_zero(fresh);
+            fresh &= fresh - 1;
+            const Step step = LINE_STEP[bit >> 3];
+            const int offset = SLOT_OFFSET[bit & 7];
+            boardValue[x + offset * step.dx][y + offset * step.dy] = 0;
+            EnsureLines(p + offset * INDEX_STEP[bit >> 3]);
+        }
+    }
+    const int change = CELL_STATE[g_Cells[p]] ^ SideState(side);
+    int flags = 0, own = 0;
+    AddTrialLine<0>(p, listed[0], change, flags, own);
+    AddTrialLine<1>(p, listed[1], change, flags, own);
+    AddTrialLine<2>(p, listed[2], change, flags, own);
+    AddTrialLine<3>(p, listed[3], change, flags, own);
+    return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
+}
+
 // True once 95% of the turn's budget has gone. Both sides are multiplied by
 // 100 so the 95% needs no division; the products are 64-bit so a budget of
 // "no limit" (2147483647 ms) cannot wrap, and a negative budget, reported by
@@ -141,12 +298,19 @@ bool Can4Open(int side) {
 }
 
 // The first candidate of the current depth on which `side` makes a double
-// threat; marked unless testOnly.
+// threat; marked unless testOnly. Is2Threat's node is counted here, and its
+// answer read without the list.
 bool Can2Threat(int side, bool testOnly) {
     const int depth = g_AktualDepth;
+    if (g_CountMove[depth] > 0) UseSearchBoard();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        if (Is2Threat(c.x, c.y, side)) {
+        TrialThreats threats;
+        {
+            const DepthScope level;
+            threats = ThreatsOfTrialStone(c.x, c.y, side);
+        }
+        if (TwoOrMore(threats.directions)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_DOUBLE_THREAT;
             return true;
         }
@@ -160,10 +324,17 @@ bool Can2Threat(int side, bool testOnly) {
 bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
     const int limit = std::min(depthLimit, MAX_DEPTH);
     const int depth = g_AktualDepth;
+    if (g_CountMove[depth] > 0) UseSearchBoard();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
         boardValue[c.x][c.y] = 0;
-        if (!Is1Threat(c.x, c.y, side, lineOnly)) continue;
+        // Is1Threat's node, and its answer read without the list.
+        TrialThreats threats;
+        {
+            const DepthScope level;
+            threats = ThreatsOfTrialStone(c.x, c.y, side);
+        }
+        if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
         const TrialStone stone(c.x, c.y, side + 1);
         if (!DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly)) {
@@ -181,11 +352,14 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
 // side a five or an open four. A threat need not pass through the trial
 // stone, and one cell can supply threats in two directions. The stone is read
 // into the line codes of the listed cells rather than put on the board.
+// This one lists those cells too; the search itself reads the same answer
+// from ThreatsOfTrialStone without the list.
 bool Is2Threat(int x, int y, int side) {
     const SearchScope scope;
     UseSearchBoard();
     const DepthScope level;
-    return TwoOrMore(ThreatDirections(ListAroundTrialStone(x, y, side, false), side));
+    ListAroundTrialStone(x, y, side, false);
+    return TwoOrMore(ThreatsOfTrialStone(x, y, side).directions);
 }
 
 bool CanI2Threat(bool testOnly) {
@@ -203,11 +377,14 @@ bool CanOpponent2Threat(bool testOnly) {
 // side a five or an open four. With lineOnly
 // a cell counts only along its own line through the stone; without it, any
 // direction counts, so a threat elsewhere that crosses a ray counts too.
+// Like Is2Threat, it lists the cells; the search reads the answer without.
 bool Is1Threat(int x, int y, int side, bool lineOnly) {
     const SearchScope scope;
     UseSearchBoard();
     const DepthScope level;
-    return ThreatDirections(ListAroundTrialStone(x, y, side, lineOnly), side) != 0;
+    ListAroundTrialStone(x, y, side, lineOnly);
+    const TrialThreats threats = ThreatsOfTrialStone(x, y, side);
+    return lineOnly ? threats.alongItsLine : threats.directions != 0;
 }
 
 // The defender level, with the attacker's trial stone already on (x, y):
