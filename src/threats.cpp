@@ -297,15 +297,20 @@ bool Can4Open(int side) {
     return side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true);
 }
 
+// What each candidate's trial stone gave when the double threats of its
+// depth were last looked for, by depth and list position.
+TrialThreats g_CandidateThreats[LIST_DEPTHS][MAX_CANDIDATES];
+
 // The first candidate of the current depth on which `side` makes a double
 // threat; marked unless testOnly. Is2Threat's node is counted here, and its
-// answer read without the list.
+// answer read without the list; what each stone gave is kept in
+// g_CandidateThreats.
 bool Can2Threat(int side, bool testOnly) {
     const int depth = g_AktualDepth;
     if (g_CountMove[depth] > 0) UseSearchBoard();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        TrialThreats threats;
+        TrialThreats& threats = g_CandidateThreats[depth][i];
         {
             const DepthScope level;
             threats = ThreatsOfTrialStone(c.x, c.y, side);
@@ -320,8 +325,11 @@ bool Can2Threat(int side, bool testOnly) {
 
 // The attacker level: the first candidate of the current depth from which
 // `side` starts a threat sequence that every defence loses; marked unless
-// testOnly. Each examined candidate starts from 0 in boardValue.
-bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
+// testOnly. Each examined candidate starts from 0 in boardValue. With
+// `known`, Can2Threat has just examined every candidate for the side on this
+// very board, and what it kept answers Is1Threat: the same stone lists the
+// same cells, whose boardValue is 0 already.
+bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly, bool known = false) {
     const int limit = std::min(depthLimit, MAX_DEPTH);
     const int depth = g_AktualDepth;
     if (g_CountMove[depth] > 0) UseSearchBoard();
@@ -332,7 +340,7 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly) {
         TrialThreats threats;
         {
             const DepthScope level;
-            threats = ThreatsOfTrialStone(c.x, c.y, side);
+            threats = known ? g_CandidateThreats[depth][i] : ThreatsOfTrialStone(c.x, c.y, side);
         }
         if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
@@ -417,7 +425,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             // answer ends the ray it stands on.
             ListAroundStone(x, y, attacker);
             defended = !(Can4Open(attacker) || Can2Threat(attacker, true) ||
-                         Can1Threat(attacker, true, limit, lineOnly));
+                         Can1Threat(attacker, true, limit, lineOnly, true));
             if (defended) break;
         }
     }
