@@ -279,6 +279,28 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
     return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
 }
 
+// ListAroundStone for the threat stone on (x, y) one level below `depth`,
+// where it was listed, now that the answer number `answer` of that list
+// stands on the board: the same cells, in the same order, less the answer
+// and the cells behind it on its ray. Nothing else on the board has changed
+// since, and every listed cell's boardValue is 0 already.
+void ListContinuations(int x, int y, int depth, int answer) {
+    assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth]);
+    const int count = g_CountMove[depth];
+    const TMyMove a = g_ListMove[answer][depth];
+    const auto sign = [](int d) { return (d > 0) - (d < 0); };
+    const int dx = sign(a.x - x), dy = sign(a.y - y);
+    int behind = answer + 1;  // the ray's cells come one after the other, nearest first
+    while (behind < count && sign(g_ListMove[behind][depth].x - x) == dx &&
+           sign(g_ListMove[behind][depth].y - y) == dy)
+        behind++;
+    g_BestMove = NO_MOVE;
+    int n = 0;
+    for (int i = 0; i < answer; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
+    for (int i = behind; i < count; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
+    g_CountMove[depth + 1] = n;
+}
+
 // True once 95% of the turn's budget has gone. Both sides are multiplied by
 // 100 so the 95% needs no division; the products are 64-bit so a budget of
 // "no limit" (2147483647 ms) cannot wrap, and a negative budget, reported by
@@ -423,7 +445,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             const TrialStone answer(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
-            ListAroundStone(x, y, attacker);
+            ListContinuations(x, y, depth, i);
             defended = !(Can4Open(attacker) || Can2Threat(attacker, true) ||
                          Can1Threat(attacker, true, limit, lineOnly, true));
             if (defended) break;
