@@ -114,6 +114,9 @@ public:
     ~SearchScope() { depth_--; }
     SearchScope(const SearchScope&) = delete;
     SearchScope& operator=(const SearchScope&) = delete;
+    // True while some search operation runs; the copy, once taken, then
+    // matches board.
+    static bool Open() { return depth_ > 0; }
 
 private:
     static inline int depth_ = 0;

@@ -181,8 +181,43 @@ void EvalMove(TMyMove cell) {
         ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
 }
 
+namespace {
+
+// EvalMoveWay on the search's copy, whose border ends every ray.
+int EvalRayOnCopy(int p, int step) {
+    int result = 1;
+    for (int k = 1; k <= RAY_LENGTH; k++) {
+        const int code = g_Cells[p + k * step];
+        if (code == CELL_OFF || (code & SIDE_MASK) == SIDE_MINE) break;
+        if ((code & SIDE_MASK) == SIDE_OPPONENT)
+            result *= 7 - k;
+        else if (code == CELL_EMPTY)
+            result *= 2;
+    }
+    return result;
+}
+
+// EvalMove on the search's copy.
+void EvalMoveOnCopy(TMyMove cell) {
+    const int p = CellIndex(cell.x, cell.y);
+    int ray[8];
+    for (int r = 0; r < 8; r++) ray[r] = EvalRayOnCopy(p, RAY_INDEX_STEP[r]);
+    boardValue[cell.x][cell.y] +=
+        ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
+}
+
+}  // namespace
+
+// Inside a turn whose stages took the search's copy, the copy is read: it
+// holds the same cells, and needs no bounds tests.
 void EvalMoves() {
-    for (int i = 0; i < g_CountMove[g_AktualDepth]; i++) EvalMove(g_ListMove[i][g_AktualDepth]);
+    const bool onCopy = SearchScope::Open() && !g_SearchBoardStale;
+    for (int i = 0; i < g_CountMove[g_AktualDepth]; i++) {
+        if (onCopy)
+            EvalMoveOnCopy(g_ListMove[i][g_AktualDepth]);
+        else
+            EvalMove(g_ListMove[i][g_AktualDepth]);
+    }
 }
 
 // Uniform random choice among the candidates of the current depth with the
