@@ -123,10 +123,13 @@ void SyncSearchBoard() {
             continue;
         }
         std::memset(cells, CELL_OFF, BORDER);
-        for (int y = 0; y < height; y++) cells[BORDER + y] = static_cast<std::uint8_t>(board[x][y]);
-        // A pass of its own, so that both loops stay vectorised.
-        for (int y = 0; y < height; y++) {
-            const std::uint8_t code = cells[BORDER + y];
+        // The row's length is read once: a byte store could change height
+        // as far as the compiler knows, which would keep it from
+        // vectorising the copy.
+        const int rows = height;
+        for (int y = 0; y < rows; y++) {
+            const std::uint8_t code = static_cast<std::uint8_t>(board[x][y]);
+            cells[BORDER + y] = code;
             marks |=
                 static_cast<std::uint8_t>((code == CELL_CANDIDATE) | (code > CELL_OPPONENT_TRIAL));
         }
