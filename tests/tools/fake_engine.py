@@ -1,20 +1,15 @@
 """A scripted engine for the match runner's tests. Each move request is answered
 by the next argument: "x,y" plays it; "crash" exits at once; "hang" never
 answers; "late:MS:x,y" answers after MS milliseconds; "junk:x,y" writes a stray
-line first. Options: --log FILE records every command received; --stay ignores
-END. Replies end in CR LF, as a Windows engine's do."""
+line first. --log FILE records every command received; --stay ignores END.
+Replies end in CR LF, as a Windows engine's do."""
 import os
 import sys
 import time
 
 args = sys.argv[1:]
-log = None
-stay = "--stay" in args
-if "--log" in args:
-    i = args.index("--log")
-    log = open(args[i + 1], "w")
-    del args[i:i + 2]
-script = iter(a for a in args if a != "--stay")
+log = open(args.pop(args.index("--log") + 1), "w") if "--log" in args else None
+script = iter(a for a in args if a not in ("--log", "--stay"))
 
 
 def reply(*lines):
@@ -39,20 +34,16 @@ def move():
 
 in_board = False
 for line in sys.stdin:
-    line = line.rstrip("\n")
     if log:
-        log.write(line + "\n")
+        log.write(line)
         log.flush()
-    word = line.split(" ")[0].upper()
-    if in_board:
-        if word == "DONE":
-            in_board = False
-            move()
-    elif word in ("START", "RECTSTART"):
+    word = line.split()[0].upper() if line.split() else ""
+    if word in ("START", "RECTSTART"):
         reply("OK")
-    elif word in ("BEGIN", "TURN"):
+    elif word in ("BEGIN", "TURN", "DONE") and (word == "DONE") == in_board:
+        in_board = False
         move()
     elif word == "BOARD":
         in_board = True
-    elif word == "END" and not stay:
+    elif word == "END" and "--stay" not in args:
         sys.exit(0)
