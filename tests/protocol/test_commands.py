@@ -23,6 +23,9 @@ def test_board_setup_and_coordinates(engine):
     assert engine.listing(8) == ["-" * 12] * 7 + ["-" * 11 + "X"]
     engine.ask("RESTART", "OK")
     assert engine.listing(8) == ["-" * 12] * 8
+    engine.send("BEGIN")  # no last moves either: a random cell, no search
+    engine.turn()
+    assert engine.stats[1:] == (0, 0)  # depth and nodes
 
 
 def test_board_block(engine):
