@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 zelto_install_deps cmake g++ make python3
 build_engine() {
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     cmake --build build -j"$(nproc)" --target pbrain-zelto
 }
 zelto_step "building the engine, build/pbrain-zelto" build_engine

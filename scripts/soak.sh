@@ -14,7 +14,7 @@ games="${1:-200}"
 zelto_install_deps cmake g++ make python3
 engine="${ZELTO_SOAK_ENGINE-}"
 if [ -z "$engine" ]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build -j"$(nproc)" --target pbrain-zelto >/dev/null
     engine="$PWD/build/pbrain-zelto"
 fi

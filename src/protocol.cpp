@@ -35,7 +35,7 @@ constexpr int VERSION_MINOR = 6;
 constexpr int DEFAULT_BOARD = 20;
 
 // Set once fce_StartUp has started the worker. A program that drives the
-// command loop without it (unit tests, the fuzzer) gets each turn run inline,
+// command loop without it (the fuzzer, the browser build) gets each turn run inline,
 // on the thread that asked for it, and the worker counts as idle throughout.
 bool g_workerStarted = false;
 
