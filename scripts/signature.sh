@@ -2,11 +2,19 @@
 # Builds the benchmark (Release, in build/) and prints only its signature, the
 # hash of every decision it makes on its suite. With --check, also compares it
 # with the one CMakeLists.txt pins and fails when they differ; --pinned only
-# prints the pinned one.
+# prints the pinned one. --verify NAME builds nothing: it reads another build's
+# benchmark output on standard input (CR LF too) and fails unless its
+# signature is the pinned one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 pinned=$(sed -n 's/^set(ZELTO_SIGNATURE \(.*\))$/\1/p' CMakeLists.txt)
 [ "${1:-}" = --pinned ] && { echo "$pinned"; exit 0; }
+if [ "${1:-}" = --verify ]; then
+    signature=$(tr -d '\r' | sed -n 's/^Signature: //p')
+    echo "${2:-Other} benchmark signature: $signature (pinned: $pinned)"
+    [ "$signature" = "$pinned" ]
+    exit
+fi
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target zelto-bench >/dev/null
 signature=$(build/zelto-bench | sed -n 's/^Signature: //p')

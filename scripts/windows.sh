@@ -20,10 +20,7 @@ echo "== protocol tests against the Windows build under wine =="
 zelto_install_deps python3 python3-pytest
 zelto_start_wine
 # The Windows build must decide every benchmark position as the Linux one does.
-signature=$(wine build-win/zelto-bench.exe bench/positions.txt | tr -d '\r' | sed -n 's/^Signature: //p')
-pinned=$(bash scripts/signature.sh --pinned)
-echo "Windows benchmark signature: $signature (pinned: $pinned)"
-[ "$signature" = "$pinned" ]
+wine build-win/zelto-bench.exe bench/positions.txt | bash scripts/signature.sh --verify Windows
 ZELTO_ENGINE_CMD="wine $PWD/build-win/pbrain-zelto.exe" /usr/bin/python3 -m pytest -q tests/protocol
 # A few whole games as well: long sessions of BOARD, TURN and INFO time_left.
 ZELTO_SOAK_ENGINE="wine $PWD/build-win/pbrain-zelto.exe" ZELTO_SOAK_RECORDS=build-win/soak \
