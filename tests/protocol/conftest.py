@@ -2,7 +2,14 @@
 "wine build-win/pbrain-zelto.exe"), else the executable ZELTO_ENGINE, default
 <repo>/build/pbrain-zelto. Every read has a generous timeout (CI also runs a
 slow ThreadSanitizer build and a Windows build under wine), so a missing reply
-fails instead of hanging."""
+fails instead of hanging.
+
+A test that lets the engine search from a position whose search is not small
+and fixed gives it a budget (TURN_BUDGET, or one of its own) far inside that
+timeout: the threat search stops at 95% of the budget on any build, however
+slow, so no turn can outlast a read. Timing assertions allow SLOWDOWN times
+their Release margin; CTest passes the build's ZELTO_SANITIZE, so a sanitizer
+build runs with its own margins however it was configured."""
 import os
 import queue
 import re
@@ -18,6 +25,11 @@ COMMAND = shlex.split(os.environ.get("ZELTO_ENGINE_CMD", "")) or [ENGINE]
 # A Windows build writes its replies in text mode: every line ends in CR LF.
 EOL = b"\r\n" if COMMAND[-1].lower().endswith(".exe") else b"\n"
 TIMEOUT = 10.0
+TURN_BUDGET = "INFO timeout_turn 500"
+# How much slower than Release the engine under test computes: ThreadSanitizer
+# is the slowest build that runs these tests.
+_SANITIZERS = os.environ.get("ZELTO_SANITIZE", "")
+SLOWDOWN = 10 if "thread" in _SANITIZERS else 4 if _SANITIZERS else 1
 ABOUT_LINE = ('name="Zelto", author="Morlan Quist", version="1.6", '
               'country="Norway", www="https://zelto.example.org"')
 STATS_RE = re.compile(r"message time=(\d+\.\d{6}) s, eval=(-?\d+), depth=(\d+), nodes=(\d+)")

@@ -1,5 +1,6 @@
 """The replies of each command and their order, beyond the sessions of the docs
 (test_docs.py replays those)."""
+from conftest import TURN_BUDGET
 
 
 def test_board_setup_and_coordinates(engine):
@@ -29,8 +30,9 @@ def test_board_setup_and_coordinates(engine):
 
 
 def test_board_block(engine):
-    # No board yet: the 20 x 20 default is set up first.
-    engine.send("BOARD", "3,3,1", "4, 3, 2", "5,3,3", "3,3,2", "4,3,1", "5,3,3", "DoNe")
+    # No board yet: the 20 x 20 default is set up first. The engine's own
+    # stones pile up at random cells, where its threat search can run long.
+    engine.send(TURN_BUDGET, "BOARD", "3,3,1", "4, 3, 2", "5,3,3", "3,3,2", "4,3,1", "5,3,3", "DoNe")
     engine.expect("OK", "ERROR opponents's move [3,3]", "ERROR my move [4,3]", "ERROR winning move [5,3]")
     x, y = engine.turn()
     rows = engine.listing(20)
@@ -45,7 +47,9 @@ def test_board_block(engine):
 
 
 def test_crlf_ctrl_z_and_over_long_lines(engine):
-    engine.send("START 10", "BOARD", "1,1,1", "2,2,2", "DONE", "BOARD", "DONE\r", eol=b"\r\n")
+    # The engine's first two moves lie within eight cells of (2, 2), so the
+    # cells of column 15 played below are free whatever it chose.
+    engine.send("START 20", "BOARD", "1,1,1", "2,2,2", "DONE", "BOARD", "DONE\r", eol=b"\r\n")
     engine.expect("OK")
     engine.turn()
     engine.expect("ERROR x,y,who or DONE expected after BOARD")  # only one CR is removed
@@ -54,12 +58,12 @@ def test_crlf_ctrl_z_and_over_long_lines(engine):
     engine.ask(b"\x1a", "UNKNOWN command")
     # The 255th character still counts; from the 256th on, the rest of the line
     # is dropped and must not come back as a line of its own.
-    engine.send("TURN 3," + " " * 247 + "4" + "junk" * 20)
+    engine.send("TURN 15," + " " * 246 + "4" + "junk" * 20)
     engine.turn()
-    engine.ask("TURN 3," + " " * 248 + "5" + "ABOUT" * 10, "ERROR bad coordinates")
+    engine.ask("TURN 15," + " " * 247 + "5" + "ABOUT" * 10, "ERROR bad coordinates")
     engine.ask("Z" * 260 + "ABOUT", "UNKNOWN command")
-    rows = engine.listing(10)
-    assert (rows[1][1], rows[2][2], rows[4][3]) == ("X", "O", "O") and rows[5][3] != "O"
+    rows = engine.listing(20)
+    assert (rows[1][1], rows[2][2], rows[4][15]) == ("X", "O", "O") and rows[5][15] != "O"
 
 
 def test_end_and_end_of_input(make_engine):

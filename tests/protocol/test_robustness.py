@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from conftest import ABOUT_LINE, MOVE_RE, STATS_RE
+from conftest import ABOUT_LINE, MOVE_RE, SLOWDOWN, STATS_RE
 
 KEYWORDS = (b"info", b"start", b"rectstart", b"restart", b"turn", b"play",
             b"begin", b"about", b"end", b"board", b"takeback", b"printboard")
@@ -74,9 +74,12 @@ def test_threat_search_keeps_to_the_budget(engine, info, budget):
     started = time.monotonic()
     engine.send("DONE")
     engine.turn()
-    # The search is cut at 95% of the budget; a negative time left is no time.
-    assert budget / 2 <= engine.seconds < max(budget, 0.05)
-    assert time.monotonic() - started < budget + 1.0
+    # The search is cut at 95% of the budget, so the turn cannot end before
+    # half of it; a negative time left is no time. Uncut, this search takes
+    # seconds. What is left of the turn after the cut, and the pipes, take a
+    # few milliseconds in Release and far longer under a sanitizer.
+    assert budget / 2 <= engine.seconds < budget + 0.1 * SLOWDOWN
+    assert time.monotonic() - started < budget + 1.0 * SLOWDOWN
 
 
 @pytest.mark.skipif(bool(os.environ.get("ZELTO_ENGINE_CMD")) or not os.path.exists("/proc/self"),
