@@ -1,48 +1,13 @@
 """The page in headless Chromium, served by `bash scripts/web.sh` as a person serves it."""
-import os
-import pathlib
-import socket
-import subprocess
-import time
-import urllib.request
-
-import pytest
-from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
+from conftest import ROOT
+
 STONES = ("return [...document.querySelectorAll('#board [data-stone]')]"
           ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.stone])")
 WINS = "return [...document.querySelectorAll('#board .win')].map(c => [+c.dataset.x, +c.dataset.y])"
-
-
-@pytest.fixture(scope="module")
-def page():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    server = subprocess.Popen(["bash", "scripts/web.sh"], cwd=ROOT, stdin=subprocess.DEVNULL,
-                              env={**os.environ, "PORT": str(port)})
-    url = "http://127.0.0.1:%d/" % port
-    deadline = time.monotonic() + 300
-    while True:
-        assert server.poll() is None and time.monotonic() < deadline, "the server did not start"
-        try:
-            urllib.request.urlopen(url, timeout=5).close()
-            break
-        except OSError:
-            time.sleep(0.5)
-    options = webdriver.ChromeOptions()
-    for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=800,1000"):
-        options.add_argument(arg)
-    driver = webdriver.Chrome(options=options)
-    driver.get(url)
-    yield driver
-    driver.quit()
-    server.terminate()
-    server.wait()
 
 
 def new_game(page, first, ms):
