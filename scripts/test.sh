@@ -17,11 +17,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-# Every step's packages at once, so that the download shows up front.
-zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest clang-14 libclang-rt-14-dev \
-    clang-format-14 file
-ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps g++-mingw-w64-x86-64-posix wine \
-    emscripten node-acorn chromium chromium-driver python3-selenium
+# Every step's packages in one install, so that the download shows up front
+# and a user without root is given one command; recommended packages (fonts,
+# desktop helpers) are left out, as no step needs them.
+ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps \
+    cmake g++ make libgtest-dev python3 python3-pytest clang-14 libclang-rt-14-dev clang-format-14 file \
+    g++-mingw-w64-x86-64-posix wine emscripten node-acorn chromium chromium-driver python3-selenium
 jobs="$(nproc)"
 rm -rf build/logs
 
