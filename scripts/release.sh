@@ -14,8 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest file
-ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps g++-mingw-w64-x86-64-posix wine
+ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps cmake g++ make libgtest-dev python3 \
+    python3-pytest file g++-mingw-w64-x86-64-posix wine
 export ZELTO_LOGS="$PWD/build-release/logs"
 
 version="$(sed -n 's/^project(zelto VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)"
