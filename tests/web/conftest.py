@@ -48,8 +48,9 @@ def tail(path, lines=20):
     return "(no log)"
 
 
-def wait_for(url, process, seconds, what):
-    """Polls url until it answers; fails with what to check when it never does."""
+def wait_for(url, process, seconds, what, log=None):
+    """Polls url until it answers; fails with what to check (and the end of
+    the process's log) when it never does."""
     deadline = time.monotonic() + seconds
     while True:
         try:
@@ -58,7 +59,8 @@ def wait_for(url, process, seconds, what):
         except OSError as error:
             if process.poll() is not None or time.monotonic() > deadline:
                 status = process.poll()
-                pytest.fail(f"{what} (exit status {status}, last error: {error})")
+                pytest.fail(f"{what} (exit status {status}, last error: {error})"
+                            + (f"; its log:\n{tail(log)}" if log else ""))
             time.sleep(0.25)
 
 
@@ -74,16 +76,17 @@ def page():
         # The first start builds the site.
         wait_for(url, server, 600, "the page's server did not start: see the output of bash scripts/web.sh above")
 
+        # The driver's own output and log, this run's only, for the failure messages.
         driver_port, driver_log = free_port(), LOGS / "chromedriver.log"
-        chromedriver = subprocess.Popen(
-            ["chromedriver", "--port=%d" % driver_port, "--log-path=%s" % driver_log],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT,
-            start_new_session=True)
+        with open(driver_log, "wb") as log:
+            chromedriver = subprocess.Popen(
+                ["chromedriver", "--port=%d" % driver_port, "--log-level=INFO"],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         cleanup.callback(stop, chromedriver)
         status = json.loads(wait_for(
             "http://127.0.0.1:%d/status" % driver_port, chromedriver, 60,
             "chromedriver did not start: check that the packages chromium and chromium-driver are "
-            "installed and that `chromedriver --version` runs; its log:\n" + tail(driver_log)))
+            "installed and that `chromedriver --version` runs", driver_log))
         assert status["value"]["ready"], status
         options = webdriver.ChromeOptions()
         for flag in CHROMIUM_FLAGS:
