@@ -67,7 +67,7 @@ def test_queries_during_turns_never_mix_lines(engine):
     engine.fence()  # nothing else was written
 
 
-@pytest.mark.parametrize("info, budget", [("timeout_turn 300", 0.3), ("time_left -40", 0.0)])
+@pytest.mark.parametrize("info, budget", [("timeout_turn 200", 0.2), ("time_left -40", 0.0)])
 def test_threat_search_keeps_to_the_budget(engine, info, budget):
     engine.ask("START 20", "OK")
     engine.send("INFO " + info, *THREATS[:-1])
@@ -76,9 +76,10 @@ def test_threat_search_keeps_to_the_budget(engine, info, budget):
     engine.turn()
     # The search is cut at 95% of the budget, so the turn cannot end before
     # half of it; a negative time left is no time. Uncut, this search takes
-    # seconds. What is left of the turn after the cut, and the pipes, take a
-    # few milliseconds in Release and far longer under a sanitizer.
-    assert budget / 2 <= engine.seconds < budget + 0.1 * SLOWDOWN
+    # well over a second in Release. What is left of the turn after the cut
+    # takes milliseconds, but a busy machine may not run the engine for a
+    # while, and a sanitizer build computes many times slower.
+    assert budget / 2 <= engine.seconds < budget + 0.4 * SLOWDOWN
     assert time.monotonic() - started < budget + 1.0 * SLOWDOWN
 
 
