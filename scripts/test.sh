@@ -54,7 +54,7 @@ fuzz_inputs="$(sed -n 's/^stat::number_of_executed_units: //p' "$ZELTO_STEP_LOG"
 
 zelto_step "building the Windows engine and running the protocol tests and 10 games under wine" \
     bash scripts/windows.sh test
-wine_tests="$(passed)" soak_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
+wine_tests="$(passed)" wine_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
 
 zelto_step "building the browser page, checking its benchmark signature and playing it in Chromium" \
     bash scripts/web.sh test
@@ -63,7 +63,7 @@ web_tests="$(passed)"
 zelto_step "running the match runner's tests" /usr/bin/python3 -m pytest -q tests/tools
 tool_tests="$(passed)"
 zelto_step "playing 20 soak games" bash scripts/soak.sh 20
-soak_games=$((soak_games + $(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")))
+soak_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
 
 plain_build_and_install() {
     # As on a machine without GoogleTest: the default configure leaves the
@@ -101,6 +101,6 @@ zelto_step "playing the README's examples" readme_examples
 echo "All $ZELTO_STEP_COUNT steps passed in $((SECONDS / 60)) min $((SECONDS % 60)) s:" \
      "$unit unit tests, $protocol protocol tests, $sanitizer_passes sanitizer passes" \
      "($sanitizer_tests tests), $fuzz_seconds s of fuzzing ($fuzz_inputs inputs)," \
-     "$wine_tests protocol tests under wine, $web_tests browser tests, $tool_tests match runner tests," \
-     "$soak_games soak games," \
+     "$wine_tests protocol tests and $wine_games games under wine, $web_tests browser tests," \
+     "$tool_tests match runner tests, $soak_games soak games," \
      "$release_tests protocol tests on the unpacked release engines."
