@@ -62,8 +62,8 @@ for dir in "${builds[@]}"; do
     echo "== $dir: $failed_runs of $runs runs failed, $left_runs left an engine running, longest run $longest ms"
     # pytest's short summary names each failing test: count them over all runs.
     for log in "$logs/$(basename "$dir")"-*.log; do
-        sed -n 's/^.*FAILED \([^ ]*\).*$/\1/p' "$log" | sort -u
-    done | sort | uniq -c | awk '{printf "   %s failed %d times\n", $2, $1}'
+        sed -n 's/^.*FAILED \(.*\) - .*$/\1/p; s/^.*FAILED \([^ ]*\)$/\1/p' "$log" | sort -u
+    done | sort | uniq -c | sed 's/^ *\([0-9]*\) \(.*\)$/   \2 failed \1 times/'
     [ "$failed_runs" -eq 0 ] && [ "$left_runs" -eq 0 ] || status=1
 done
 exit "$status"
