@@ -19,9 +19,12 @@ from selenium import webdriver
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 LOGS = ROOT / "build-web"
 # Flags that keep headless Chromium off the network and quick to start as root.
-CHROMIUM_FLAGS = ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                  "--disable-quic", "--no-first-run", "--disable-background-networking",
-                  "--disable-component-update", "--disable-sync", "--window-size=800,1000")
+# The driver talks to it through a pipe: through a port it would connect to
+# `localhost`.
+CHROMIUM_FLAGS = ("--remote-debugging-pipe", "--headless=new", "--no-sandbox", "--disable-gpu",
+                  "--disable-dev-shm-usage", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--window-size=800,1000")
 
 
 def free_port():
