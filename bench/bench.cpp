@@ -30,13 +30,6 @@
 
 namespace {
 
-const char* const STAGE_NAMES[] = {
-    "own-five",   "block-five", "my-4open",   "opp-4open", "my-2threat", "opp-2threat",
-    "opp-seq3",   "opp-seq5",   "opp-seq9",   "my-seq3",   "my-seq5",    "my-seq9",
-    "opp-line19", "my-line19",  "positional", "random",    "no-move",
-};
-static_assert(std::size(STAGE_NAMES) == static_cast<size_t>(TurnStage::NoMove) + 1);
-
 // 64-bit FNV-1a.
 struct Fnv1a {
     std::uint64_t hash = 14695981039346656037ull;
@@ -142,7 +135,7 @@ int main(int argc, char** argv) {
             std::snprintf(ties, sizeof ties, "%d", Ties(move));
         std::printf("%-27s %3dx%-3d %10d %5d %8d %7s %-11s %4s %9.1f\n", pos.name.c_str(),
                     pos.width, pos.height, stats.nodes, stats.depth, stats.eval, moveText,
-                    STAGE_NAMES[static_cast<int>(g_TurnStage)], ties, ms);
+                    TurnStageName(g_TurnStage), ties, ms);
         char decided[64];
         std::snprintf(decided, sizeof decided, "%d %d %d %s\n", stats.nodes, stats.depth,
                       stats.eval, moveText);

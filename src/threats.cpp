@@ -22,6 +22,8 @@ constexpr int DEEPEST_LISTING = MAX_DEPTH - 1;
 static_assert(DEEPEST_LISTING < std::extent_v<decltype(g_CountMove)> &&
               DEEPEST_LISTING < std::extent_v<decltype(g_ListMove), 1>);
 
+bool g_ThreatSearchCut = false;
+
 namespace {
 
 int OtherSide(int side) {
@@ -437,6 +439,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             // Out of time: no defence found, which makes every enclosing
             // answer refuted and ends the search quickly.
             if (TimeIsUp()) {
+                g_ThreatSearchCut = true;
                 defended = false;
                 break;
             }

@@ -11,3 +11,8 @@ bool Is1Threat(int x, int y, int side, bool lineOnly);
 bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly);
 bool CanI1Threat(bool testOnly, int depthLimit, bool lineOnly);
 bool CanOpponent1Threat(bool testOnly, int depthLimit, bool lineOnly);
+
+// Set when the threat-sequence search gives up at its time check; the turn
+// driver clears it. Only readers outside the search (the browser page) look
+// at it: nothing in the engine does.
+extern bool g_ThreatSearchCut;

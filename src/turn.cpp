@@ -3,6 +3,7 @@
 #include "turn.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "fours.h"
 #include "platform.h"
@@ -12,6 +13,17 @@
 std::atomic<int> info_timeout_turn{30000};
 std::atomic<int> info_time_left{1000000000};
 TurnStage g_TurnStage = TurnStage::NoMove;
+int g_TurnMarks[MAX_CANDIDATES];
+
+const char* TurnStageName(TurnStage stage) {
+    static constexpr const char* NAMES[] = {
+        "own-five",   "block-five", "my-4open",   "opp-4open", "my-2threat", "opp-2threat",
+        "opp-seq3",   "opp-seq5",   "opp-seq9",   "my-seq3",   "my-seq5",    "my-seq9",
+        "opp-line19", "my-line19",  "positional", "random",    "no-move",
+    };
+    static_assert(std::size(NAMES) == static_cast<size_t>(TurnStage::NoMove) + 1);
+    return NAMES[static_cast<int>(stage)];
+}
 
 // Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
 TMyMove brain_turn() {
@@ -20,6 +32,7 @@ TMyMove brain_turn() {
     g_MoveStats.depth = 0;
     g_MoveStats.nodes = 0;
     g_AktualDepth = 0;
+    g_ThreatSearchCut = false;
     g_Time4MyMove = std::min(info_time_left.load(std::memory_order_relaxed),
                              info_timeout_turn.load(std::memory_order_relaxed));
     // 4. Candidates around both last moves.
@@ -58,6 +71,9 @@ TMyMove brain_turn() {
             move = RandomMove();
             g_TurnStage = move.x < 0 ? NoMove : Random;
         } else {
+            // What the stages marked, kept before the positional score goes on top.
+            for (int i = 0; i < g_CountMove[0]; i++)
+                g_TurnMarks[i] = boardValue[g_ListMove[i][0].x][g_ListMove[i][0].y];
             EvalMoves();
             move = DefenseMove();
             if (!marked) g_TurnStage = Positional;

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "board.h"
+#include "search.h"
 
 // INFO time values that the worker reads at the start of every turn.
 extern std::atomic<int> info_timeout_turn;
@@ -32,6 +33,15 @@ enum class TurnStage {
     NoMove,
 };
 extern TurnStage g_TurnStage;
+// The stage's name as the benchmark prints it, for example "opp-4open".
+const char* TurnStageName(TurnStage stage);
+
+// What the stages marked in the last turn: for each candidate of depth 0, in
+// list order, its boardValue before the positional score was added (a mark
+// or 0). Valid for g_CountMove[0] candidates when the last turn chose among
+// its candidates. Like g_TurnStage, nothing in the engine reads it; the
+// browser page shows it.
+extern int g_TurnMarks[MAX_CANDIDATES];
 
 // Computes the engine's move for one turn and leaves its statistics in g_MoveStats.
 TMyMove brain_turn();

@@ -1,13 +1,14 @@
 // What neither the benchmark signature nor the protocol tests can see: the
 // search's line codes and trial stones against a plain twin, the threat
-// search's time check, and what a turn leaves behind when the clock cuts its
-// search.
+// search's time check, what a turn leaves behind when the clock cuts its
+// search, and what it records of its decision.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include "lines.h"
 #include "platform.h"
@@ -236,6 +237,66 @@ TEST(Turn, LeavesBoardAndStackAsFound) {
     }
     info_timeout_turn = turnLimit;
     plat::SetTickSource(nullptr);
+}
+
+// What a turn records for readers outside the engine: the deciding stage,
+// whether the clock cut the threat search (cleared by the next turn), and the
+// stages' marks, which are each candidate's value less its positional score.
+TEST(Turn, RecordsStageMarksAndCut) {
+    const std::vector<TMyMove> block = {{7, 7}, {0, 0}, {8, 7}, {0, 1}, {9, 7}};
+    const std::vector<TMyMove> sequence = {{8, 6}, {8, 9},  {8, 7}, {10, 8},
+                                           {9, 6}, {11, 8}, {7, 7}};
+    const struct {
+        const std::vector<TMyMove>* moves;
+        int budget;
+        TurnStage stage;
+        bool cut;
+        std::vector<std::pair<TMyMove, int>> marks;
+    } cases[] = {
+        {&block,
+         INT_MAX,
+         TurnStage::OpponentOpenFour,
+         false,
+         {{{6, 7}, MARK_OPEN_FOUR}, {{10, 7}, MARK_OPEN_FOUR}}},
+        {&sequence, INT_MAX, TurnStage::OpponentSequence3, false, {{{7, 8}, MARK_THREAT_SEQUENCE}}},
+        // No time: the first candidate that makes the opponent a threat.
+        {&sequence, 0, TurnStage::OpponentSequence3, true, {{{10, 7}, MARK_THREAT_SEQUENCE}}},
+        {&block,
+         0,
+         TurnStage::OpponentOpenFour,
+         false,
+         {{{6, 7}, MARK_OPEN_FOUR}, {{10, 7}, MARK_OPEN_FOUR}}},
+    };
+    const int turnLimit = info_timeout_turn.load();
+    for (const auto& c : cases) {
+        NewBoard(20, 20);
+        const auto& moves = *c.moves;
+        // The last stone is the opponent's, the one before it the engine's, and so on.
+        for (size_t i = 0; i < moves.size(); i++) {
+            if ((moves.size() - i) % 2)
+                brain_opponents(moves[i].x, moves[i].y);
+            else
+                brain_my(moves[i].x, moves[i].y);
+        }
+        info_timeout_turn = c.budget;
+        brain_turn();
+        const auto name = TurnStageName(c.stage);
+        EXPECT_EQ(g_TurnStage, c.stage) << name;
+        EXPECT_EQ(g_ThreatSearchCut, c.cut) << name;
+        int marked = 0;
+        for (int i = 0; i < g_CountMove[0]; i++) {
+            const TMyMove m = g_ListMove[i][0];
+            int expected = 0;
+            for (const auto& [cell, mark] : c.marks)
+                if (cell.x == m.x && cell.y == m.y) expected = mark;
+            marked += expected != 0;
+            EXPECT_EQ(g_TurnMarks[i], expected) << name << " " << m.x << "," << m.y;
+            const int positional = boardValue[m.x][m.y] - g_TurnMarks[i];
+            EXPECT_TRUE(positional > 0 && positional < MARK_OPEN_FOUR) << m.x << "," << m.y;
+        }
+        EXPECT_EQ(marked, static_cast<int>(c.marks.size())) << name;
+    }
+    info_timeout_turn = turnLimit;
 }
 
 }  // namespace
