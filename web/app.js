@@ -1,6 +1,8 @@
 // The page: a manager for one player against Zelto. It sends protocol lines
 // to the engine in its Web Worker, reads the replies, and judges the game.
 import { Game } from './game.js';
+import { reasonsOf } from './reasoning.js';
+import { DEFAULT_SIZE, MAX_SIZE, MIN_SIZE, linkOf, readLink, sgfOf } from './record.js';
 
 const $ = (id) => document.getElementById(id);
 const boardEl = $('board');
@@ -12,6 +14,10 @@ const firstEl = $('first');
 const timeEl = $('time');
 const undoEl = $('undo');
 const resignEl = $('resign');
+const reasoningEl = $('reasoning');
+const reasonEl = $('reason');
+const copyEl = $('copy-link');
+const saveEl = $('save');
 
 const COLOUR = { 1: 'black', 2: 'white' };
 const MOVE_LINE = /^\s*(-?\d+)\s*,\s*(-?\d+)\s*$/;
@@ -23,9 +29,13 @@ let engineSize = 0;   // board size of the engine's last START
 let game = null;
 let human = 1;        // the person's stone; 1 moves first
 let thinking = false; // a move has been asked for and not answered yet
-let over = null;      // { winner: stone or 0, text, final } once the game has ended
+// { winner: stone or 0, text, final, how: 'five', 'draw', 'resign' or 'fault' }
+// once the game has ended
+let over = null;
 let turnStats = null; // the statistics line of the turn being answered
 let cursor = { x: 0, y: 0 };
+let reasons = null;   // Zelto's reasons for a move: reasonsOf's, and `moves`, the game's length after it
+const REASONING_KEY = 'zelto-reasoning';
 
 const zelto = () => 3 - human;
 
@@ -52,6 +62,7 @@ function send(...lines) {
 
 function fromEngine(message) {
   if ('line' in message) engineLine(message.line);
+  else if ('reasoning' in message) engineReasons(message.reasoning);
   else if ('stderr' in message) showError('Engine: ' + message.stderr);
   else if ('exit' in message) engineStopped('ended (exit status ' + message.exit + ')');
   else if ('crash' in message) engineStopped('crashed: ' + message.crash);
@@ -74,14 +85,22 @@ function engineLine(line) {
 function engineStopped(why) {
   engineAlive = false;
   showError("Zelto's engine " + why);
-  if (game && !over) finish(human, "Zelto lost: its engine " + why, true);
+  if (game && !over) finish(human, "Zelto lost: its engine " + why, true, 'fault');
+}
+
+// Keeps the reasons for the move the engine has just made.
+function engineReasons(report) {
+  const last = game && game.moves[game.moves.length - 1];
+  if (!last || last.stone !== zelto() || last.x !== report.move[0] || last.y !== report.move[1]) return;
+  reasons = { ...reasonsOf(report), moves: game.moves.length };
+  render();
 }
 
 function engineMoved(x, y) {
   thinking = false;
   const problem = game.problem(x, y);
   if (problem) {
-    finish(human, `Zelto lost: its move ${x},${y} ${problem}`, true);
+    finish(human, `Zelto lost: its move ${x},${y} ${problem}`, true, 'fault');
     return;
   }
   game.place(x, y, zelto(), true);
@@ -100,17 +119,17 @@ function judge(x, y) {
   const stone = game.stoneAt(x, y);
   if (five) {
     for (const [cx, cy] of five) cellAt(cx, cy).classList.add('win');
-    finish(stone, stone === human ? 'You win: five in a row!' : 'Zelto wins: five in a row.');
+    finish(stone, stone === human ? 'You win: five in a row!' : 'Zelto wins: five in a row.', false, 'five');
   } else if (game.full()) {
-    finish(0, 'Draw: the board is full.');
+    finish(0, 'Draw: the board is full.', false, 'draw');
   } else {
     render();
   }
 }
 
 // final: the game cannot be taken back (a resignation or a faulty engine).
-function finish(winner, text, final = false) {
-  over = { winner, text, final };
+function finish(winner, text, final, how) {
+  over = { winner, text, final, how };
   thinking = false;
   render();
 }
@@ -120,33 +139,105 @@ function play(x, y) {
   game.place(x, y, human, false);
   judge(x, y);
   if (over) return;
-  game.moves[game.moves.length - 1].sent = true;
-  askEngine(`TURN ${x},${y}`);
+  // A game opened from a link reaches the engine with the first move played on it.
+  if (game.moves.slice(0, -1).some((m) => !m.sent)) {
+    askEngine(...boardBlock());
+  } else {
+    game.moves[game.moves.length - 1].sent = true;
+    askEngine(`TURN ${x},${y}`);
+  }
 }
 
-function askEngine(line) {
+// The whole game as a BOARD block in the order of play, which asks for Zelto's move.
+function boardBlock() {
+  for (const move of game.moves) move.sent = true;
+  return ['BOARD', ...game.moves.map((m) => `${m.x},${m.y},${m.stone === zelto() ? 1 : 2}`), 'DONE'];
+}
+
+function askEngine(...lines) {
   thinking = true;
+  reasons = null;
   turnStats = null;
-  send(line);
+  send(...lines);
   render();
 }
 
 function newGame() {
-  const size = Number(sizeEl.value);
+  setUp(new Game(Number(sizeEl.value)), firstEl.value === 'zelto');
+}
+
+// Starts the game `played`, whose moves the engine has not been told of, with
+// Zelto playing the first stone or the second; asks for Zelto's move when it
+// is Zelto's turn.
+function setUp(played, zeltoFirst) {
+  const size = played.size;
   // A turn cannot be cut short: an engine still thinking is replaced.
   if (!engineAlive || thinking) startEngine();
   send(size === engineSize ? 'RESTART' : `START ${size}`, `INFO timeout_turn ${timeEl.value}`);
   engineSize = size;
-  human = firstEl.value === 'you' ? 1 : 2;
-  game = new Game(size);
+  human = zeltoFirst ? 2 : 1;
+  game = played;
   over = null;
   thinking = false;
+  reasons = null;
   statsEl.textContent = '';
   errorsEl.replaceChildren();
-  cursor = { x: size >> 1, y: size >> 1 };
+  const last = game.moves[game.moves.length - 1];
+  cursor = last ? { x: last.x, y: last.y } : { x: size >> 1, y: size >> 1 };
   buildBoard();
-  if (human === 2) askEngine('BEGIN');
-  else render();
+  // Black, the first player, is to move after an even number of stones.
+  if (game.moves.length % 2 === human - 1) render();
+  else if (game.moves.length) askEngine(...boardBlock());
+  else askEngine('BEGIN');
+}
+
+// Opens the game of the address's fragment; a link that cannot be opened is
+// refused with the reason, on an empty board.
+function openLink(fragment) {
+  const link = readLink(fragment);
+  if (link.error) {
+    newGame();
+    showError(`This link cannot be opened: ${link.error}.`);
+    return;
+  }
+  sizeEl.value = link.game.size;
+  firstEl.value = link.zeltoFirst ? 'zelto' : 'you';
+  if (link.reasoning !== undefined) showReasoning(link.reasoning);
+  setUp(link.game, link.zeltoFirst);
+}
+
+function showReasoning(on) {
+  reasoningEl.checked = on;
+  try {
+    localStorage.setItem(REASONING_KEY, on ? 'on' : 'off');
+  } catch {
+    // Storage may be switched off; the choice then lasts for this visit.
+  }
+}
+
+// Copies the address, which always holds the game, for sharing.
+async function copyLink() {
+  try {
+    await navigator.clipboard.writeText(location.href);
+    copyEl.textContent = 'Link copied';
+  } catch {
+    copyEl.textContent = 'Copy failed';
+    showError('The browser did not allow copying; copy the link from the address bar.');
+  }
+  setTimeout(() => { copyEl.textContent = 'Copy link'; }, 2000);
+}
+
+// Saves the game as an SGF file.
+function save() {
+  const now = new Date();
+  const two = (n) => String(n).padStart(2, '0');
+  const today = `${now.getFullYear()}-${two(now.getMonth() + 1)}-${two(now.getDate())}`;
+  const blob = new Blob([sgfOf(game, human === 2, over, today)], { type: 'application/x-go-sgf' });
+  const a = document.createElement('a');
+  a.href = URL.createObjectURL(blob);
+  a.download = `zelto-${today}.sgf`;
+  a.click();
+  setTimeout(() => URL.revokeObjectURL(a.href), 0);
 }
 
 // Takes back Zelto's last move and yours, or only yours when the game ended
@@ -159,6 +250,7 @@ function undo() {
     if (move.stone === human) break;
   }
   over = null;
+  reasons = null;
   for (const cell of boardEl.querySelectorAll('.win')) cell.classList.remove('win');
   render();
 }
@@ -170,7 +262,7 @@ function canUndo() {
 function resign() {
   if (!game || over) return;
   if (thinking) stopEngine();
-  finish(zelto(), 'You resigned: Zelto wins.', true);
+  finish(zelto(), 'You resigned: Zelto wins.', true, 'resign');
 }
 
 function showError(text) {
@@ -237,6 +329,38 @@ function render() {
     : `Your move: you play ${COLOUR[human]}.`;
   undoEl.disabled = !canUndo();
   resignEl.disabled = !game || !!over;
+  saveEl.disabled = !game;
+  showReasons();
+  // The address follows the game, so that it can be shared or kept at any time.
+  const link = linkOf(game, human === 2, reasoningEl.checked);
+  const hash = link === 'moves=' ? '' : '#' + link;
+  if (location.hash !== hash) history.replaceState(null, '', hash || location.pathname + location.search);
+}
+
+// Shades the candidates of Zelto's last move by their value and rings the
+// cells a stage marked, when the reasoning is shown and still fits the board.
+function showReasons() {
+  const shown = reasoningEl.checked && reasons && reasons.moves === game.moves.length ? reasons : null;
+  boardEl.classList.toggle('reasoning', !!shown);
+  for (const cell of boardEl.querySelectorAll('[data-value]')) {
+    delete cell.dataset.value;
+    delete cell.dataset.mark;
+    cell.style.removeProperty('background-color');
+    cell.removeAttribute('title');
+  }
+  reasonEl.textContent = shown ? shown.text : '';
+  reasonEl.dataset.stage = shown ? shown.stage : '';
+  reasonEl.dataset.cut = shown ? shown.cut : '';
+  if (!shown) return;
+  for (const { x, y, value, mark, heat, title } of shown.cells) {
+    const cell = cellAt(x, y);
+    cell.dataset.value = value;
+    if (mark) cell.dataset.mark = mark;
+    cell.style.backgroundColor = `rgb(25 85 220 / ${(0.1 + 0.65 * heat).toFixed(3)})`;
+    cell.title = title;
+    // What the pointer shows, the cursor tells a screen reader.
+    cell.setAttribute('aria-label', `${cell.getAttribute('aria-label')}, ${title.slice(title.indexOf(' ') + 1)}`);
+  }
 }
 
 boardEl.addEventListener('click', (event) => {
@@ -263,12 +387,27 @@ boardEl.addEventListener('keydown', (event) => {
   event.preventDefault();
 });
 
-for (let n = 5; n <= 30; n++) sizeEl.add(new Option(`${n} × ${n}`, n, n === 15, n === 15));
+for (let n = MIN_SIZE; n <= MAX_SIZE; n++) {
+  sizeEl.add(new Option(`${n} × ${n}`, n, n === DEFAULT_SIZE, n === DEFAULT_SIZE));
+}
 timeEl.addEventListener('change', () => {
   if (engineAlive) send(`INFO timeout_turn ${timeEl.value}`);
 });
 $('new-game').addEventListener('click', newGame);
 undoEl.addEventListener('click', undo);
 resignEl.addEventListener('click', resign);
+copyEl.addEventListener('click', copyLink);
+saveEl.addEventListener('click', save);
+reasoningEl.addEventListener('change', () => {
+  showReasoning(reasoningEl.checked);
+  render();
+});
+window.addEventListener('hashchange', () => openLink(location.hash.slice(1)));
+try {
+  reasoningEl.checked = localStorage.getItem(REASONING_KEY) === 'on';
+} catch {
+  // Without storage the reasoning starts hidden.
+}
 startEngine();
-newGame();
+if (location.hash.length > 1) openLink(location.hash.slice(1));
+else newGame();

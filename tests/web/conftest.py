@@ -101,5 +101,6 @@ def page():
                         f"`chromium --headless=new --no-sandbox --dump-dom about:blank` runs; "
                         f"chromedriver's log:\n{tail(driver_log)}")
         cleanup.callback(driver.quit)
+        driver.base_url = url
         driver.get(url)
         yield driver
