@@ -39,6 +39,15 @@ release_build() {
 }
 zelto_step "building the Release build and running its unit, protocol and signature tests" release_build
 unit="$(lines '\[  PASSED  \] 1 test\.')" protocol="$(passed)"
+clang_build() {
+    # The second compiler: its own warnings (errors, as in every build), its
+    # unit tests and its benchmark signature.
+    CC=clang-14 CXX=clang++-14 cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON
+    cmake --build build-clang -j"$jobs" --target zelto_tests zelto-bench
+    build-clang/zelto_tests
+    build-clang/zelto-bench | bash scripts/signature.sh --verify clang-14
+}
+zelto_step "building the engine and its unit tests with clang-14 and running them" clang_build
 zelto_step "checking that every dependency of src/ points down its layers" bash scripts/layers.sh build
 zelto_step "checking the formatting of the C++ sources" bash scripts/format.sh --check
 
