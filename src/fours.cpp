@@ -4,20 +4,18 @@
 
 #include "lines.h"
 #include "search.h"
+#include "searchboard.h"
 
 namespace {
 
 // Marks every candidate of the current depth on which `side` makes an open four.
 bool Can4Open(int side, bool testOnly) {
     const int depth = g_AktualDepth;
-    const int flag = SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION;
-    if (g_CountMove[depth] > 0) UseSearchBoard();
+    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
     bool found = false;
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        const int p = CellIndex(c.x, c.y);
-        EnsureLines(p);
-        if (g_LineFlags[p] & flag) {
+        if (Is4Open(c.x, c.y, side)) {
             // Only marking needs the rest of the list.
             if (testOnly) return true;
             found = true;

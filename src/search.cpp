@@ -123,7 +123,7 @@ void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth,
              TMyMove (*&next)[LIST_DEPTHS]) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY];
-    const std::uint8_t* const cells = g_Cells + originIndex;
+    const std::uint8_t* const cells = g_SearchBoard.CellsFrom(originIndex);
     int(*const values)[MAX_BOARD] = boardValue + origin.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
@@ -155,17 +155,17 @@ void ListRays(TMyMove origin, int stopSide) {
 }
 
 // Product of one ray: opponent stones close to the cell weigh most, open
-// cells double, and an engine stone or the edge ends the ray.
+// cells double, a candidate mark counts 1, and an engine stone or the edge
+// ends the ray. Read from the search's copy, which must be fresh; its border
+// ends every ray.
 int EvalMoveWay(TMyMove cell, int dx, int dy) {
+    const int p = CellIndex(cell.x, cell.y), step = dx * PADDED + dy;
     int result = 1;
     for (int k = 1; k <= RAY_LENGTH; k++) {
-        const int x = cell.x + k * dx, y = cell.y + k * dy;
-        if (!OnBoard(x, y)) break;
-        const int code = board[x][y];
+        const int code = g_SearchBoard.Cell(p + k * step);
+        if (code == CELL_OFF || (code & SIDE_MASK) == SIDE_MINE) break;
         if ((code & SIDE_MASK) == SIDE_OPPONENT)
             result *= 7 - k;
-        else if ((code & SIDE_MASK) == SIDE_MINE)
-            break;
         else if (code == CELL_EMPTY)
             result *= 2;
     }
@@ -181,45 +181,13 @@ void EvalMove(TMyMove cell) {
         ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
 }
 
-namespace {
-
-// EvalMoveWay on the search's copy, whose border ends every ray.
-int EvalRayOnCopy(int p, int step) {
-    int result = 1;
-    for (int k = 1; k <= RAY_LENGTH; k++) {
-        const int code = g_Cells[p + k * step];
-        if (code == CELL_OFF || (code & SIDE_MASK) == SIDE_MINE) break;
-        if ((code & SIDE_MASK) == SIDE_OPPONENT)
-            result *= 7 - k;
-        else if (code == CELL_EMPTY)
-            result *= 2;
-    }
-    return result;
-}
-
-// EvalMove on the search's copy.
-void EvalMoveOnCopy(TMyMove cell) {
-    const int p = CellIndex(cell.x, cell.y);
-    int ray[8];
-    for (int r = 0; r < 8; r++) ray[r] = EvalRayOnCopy(p, RAY_INDEX_STEP[r]);
-    boardValue[cell.x][cell.y] +=
-        ray[0] * ray[1] + ray[2] * ray[3] + ray[4] * ray[5] + ray[6] * ray[7];
-}
-
-}  // namespace
-
-// Inside a turn whose stages took the search's copy, the copy is read: it
-// holds the same cells, and needs no bounds tests.
+// Inside a turn the stages have taken the search's copy already.
 void EvalMoves() {
-    const bool onCopy = SearchScope::Open() && !g_SearchBoardStale;
-    for (int i = 0; i < g_CountMove[g_AktualDepth]; i++) {
-        if (onCopy)
-            EvalMoveOnCopy(g_ListMove[i][g_AktualDepth]);
-        else
-            EvalMove(g_ListMove[i][g_AktualDepth]);
-    }
+    const SearchScope scope;
+    const int depth = g_AktualDepth;
+    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
+    for (int i = 0; i < g_CountMove[depth]; i++) EvalMove(g_ListMove[i][depth]);
 }
-
 // Uniform random choice among the candidates of the current depth with the
 // highest boardValue, by drawing indexes until one holds the maximum.
 TMyMove DefenseMove() {

@@ -6,7 +6,7 @@
 #include <cassert>
 
 #include "board.h"
-#include "lines.h"
+#include "searchboard.h"
 
 inline constexpr int MAX_DEPTH = 50;
 inline constexpr int MAX_CANDIDATES = 64;
@@ -88,11 +88,13 @@ TMoveStats fce_GetStats();
 // Candidate generation and the positional choice.
 void GetAllMove(TMyMove mine, TMyMove opponent);
 // GetAllMove for one origin, a cell of the playing area, on the search's copy
-// of the board: lists its rays at the current depth, after the cells already
+// of the board, which must be fresh: lists its rays at the current depth, after the cells already
 // listed there, until stopSide ends a ray. One origin never reaches a cell
 // twice, so no cell is marked.
 void ListRays(TMyMove origin, int stopSide);
 bool BreakAddMove(int x, int y, int stopSide);
+// The positional score, read from the search's copy of the board: EvalMoves
+// takes the copy, EvalMoveWay and EvalMove need it fresh.
 int EvalMoveWay(TMyMove cell, int dx, int dy);
 void EvalMove(TMyMove cell);
 void EvalMoves();

@@ -14,6 +14,7 @@
 #include "fours.h"
 #include "platform.h"
 #include "search.h"
+#include "searchboard.h"
 
 // The threat search clamps its depth limit to MAX_DEPTH. From the root its
 // attacker levels lie at even depths below the limit and list one level
@@ -55,7 +56,6 @@ struct TrialWalk {
     int depth;
     int stops;                     // bit c set when a cell of code c ends a ray
     int change;                    // turns the state of the stone's cell into the stone's
-    std::uint32_t epoch;           // of the search's copy: line codes stamped so are valid
     TMyMove (*next)[LIST_DEPTHS];  // the row of g_ListMove that the next cell goes to
     int flags;
 };
@@ -67,27 +67,27 @@ void WalkTrialRay(TrialWalk& walk) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY],
                   shift = FlagShift(direction);
-    const std::uint8_t* const cells = g_Cells + walk.origin;
-    const std::uint16_t* const codes = g_LineCode[direction] + walk.origin;
-    const std::uint32_t* const lineFlags = g_LineFlags + walk.origin;
+    SearchBoard& copy = g_SearchBoard;
+    const std::uint8_t* const cells = copy.CellsFrom(walk.origin);
+    const std::uint16_t* const codes = copy.CodesFrom(direction, walk.origin);
+    const std::uint32_t* const lineFlags = copy.FlagsFrom(walk.origin);
     int(*const values)[MAX_BOARD] = boardValue + walk.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            if (g_LineStamp[walk.origin + k * step] != walk.epoch)
-                RefreshLines(walk.origin + k * step);
+            copy.Ensure(walk.origin + k * step);
             assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
             values[k * ray.dx][walk.y + k * ray.dy] = 0;
-            const int own = LINE_FLAGS[codes[k * step] ^ walk.change << STONE_SHIFT[RAY][k]];
+            const int own = LINE_FLAGS[codes[k * step] ^ (walk.change << STONE_SHIFT[RAY][k])];
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
-                walk.flags |= static_cast<int>(lineFlags[k * step] &
-                                               (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) |
-                              own << shift;
-        } else if (walk.stops >> code & 1) {
+                walk.flags |= (static_cast<int>(lineFlags[k * step]) &
+                               (FLAGS_MASK & ~(DIRECTION_FLAGS << shift))) |
+                              (own << shift);
+        } else if ((walk.stops >> code) & 1) {
             return;
         }
     }
@@ -102,7 +102,7 @@ int WalkTrialRays(TrialWalk walk, std::integer_sequence<int, RAY...>) {
 
 // ListAroundStone for a trial stone of `side` on (x, y), and what the listed
 // cells would give the side with that stone in place: the line flags of all
-// listed cells or-ed together, as in g_LineFlags, or with lineOnly only the
+// listed cells or-ed together, as cell flags, or with lineOnly only the
 // flags of each cell's own line through the stone (the line of its ray),
 // unshifted. The stone is never put on the board: it lies on one line of
 // each listed cell only, and that one line code is read with it.
@@ -115,9 +115,8 @@ int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
                          y,
                          origin,
                          g_AktualDepth,
-                         1 << CELL_OFF | 1 << stopSide | 1 << (stopSide + 1),
-                         CELL_STATE[g_Cells[origin]] ^ SideState(side),
-                         g_LineEpoch,
+                         (1 << CELL_OFF) | (1 << stopSide) | (1 << (stopSide + 1)),
+                         CELL_STATE[g_SearchBoard.Cell(origin)] ^ SideState(side),
                          g_ListMove,
                          0};
     g_BestMove = NO_MOVE;
@@ -125,161 +124,38 @@ int ListAroundTrialStone(int x, int y, int side, bool lineOnly) {
     return lineOnly ? WalkTrialRays<true>(walk, rays) : WalkTrialRays<false>(walk, rays);
 }
 
-// What a trial stone of a side on a cell would give that side, from the
-// cells on its rays: the directions in which one of them would make a five
-// or an open four (as ThreatDirections gives them), and whether one of them
-// would along its own line through the stone.
-struct TrialThreats {
-    int directions;
-    bool alongItsLine;
-};
-
-// The cells a ray from a stone of the side lists, from the four slots of a
-// line code on one side of the stone: an empty cell is listed, a stone of the
-// side is passed over, and the other side or the edge ends the ray. Bit i
-// stands for slot i of the half (slots 0-3 hold offsets -4..-1, so the
-// backward ray walks them from slot 3 down; slots 4-7 offsets +1..+4).
-template <bool BACKWARD>
-constexpr auto RAY_LISTED = [] {
-    std::array<std::array<std::uint8_t, 256>, 2> listed{};
-    for (int s = 0; s < 2; s++)
-        for (int half = 0; half < 256; half++) {
-            const int own = s == 0 ? STATE_MINE : STATE_OPPONENT;
-            int bits = 0;
-            for (int k = 0; k < RAY_LENGTH; k++) {
-                const int slot = BACKWARD ? RAY_LENGTH - 1 - k : k;
-                const int state = half >> (2 * slot) & 3;
-                if (state == STATE_EMPTY)
-                    bits |= 1 << slot;
-                else if (state != own)
-                    break;
-            }
-            listed[s][half] = static_cast<std::uint8_t>(bits);
-        }
-    return listed;
-}();
-
-// Offsets of the eight slots of a line code, and where a stone at the centre
-// stands in the line code of the cell in each slot.
-constexpr int SLOT_OFFSET[8] = {-4, -3, -2, -1, 1, 2, 3, 4};
-constexpr auto SLOT_STONE_SHIFT = [] {
-    std::array<int, 8> shifts{};
-    for (int slot = 0; slot < 8; slot++) shifts[slot] = LineShift(-SLOT_OFFSET[slot]);
-    return shifts;
-}();
-constexpr Step LINE_STEP[4] = {{+1, -1}, {+1, +1}, {+1, 0}, {0, +1}};
-
-// For each listing of one line (a slot bit set when the cell is listed), a
-// mask per slot: all ones for a listed cell, 0 for the others.
-constexpr auto SLOT_MASKS = [] {
-    std::array<std::array<int, 8>, 256> masks{};
-    for (int listed = 0; listed < 256; listed++)
-        for (int slot = 0; slot < 8; slot++) masks[listed][slot] = listed >> slot & 1 ? -1 : 0;
-    return masks;
-}();
-
-// The nearest listed cell on one side of a line, by the four listing bits of
-// that side (slots 0-3 backward, 4-7 forward, shifted down): its slot's index
-// step along the line and where the stone stands in its line code. A side
-// with nothing listed gives the cell next to the stone, and is masked.
-struct Nearest {
-    int offset;
-    int stoneShift;
-};
-template <int DIRECTION, bool FORWARD>
-constexpr auto NEAREST = [] {
-    std::array<Nearest, 16> nearest{};
-    for (int half = 0; half < 16; half++) {
-        const unsigned bits = static_cast<unsigned>(half);
-        const int slot = FORWARD ? (half == 0 ? 4 : 4 + std::countr_zero(bits))
-                                 : (half == 0 ? 3 : std::bit_width(bits) - 1);
-        nearest[half] = {SLOT_OFFSET[slot] * INDEX_STEP[DIRECTION], SLOT_STONE_SHIFT[slot]};
-    }
-    return nearest;
-}();
-
-// The line flags, in every direction, of the cells listed on one line
-// through the stone. Every slot is read and masked rather than branched on:
-// which cells are listed varies too much to predict.
-template <int DIRECTION, int... SLOT>
-int ListedFlags(int p, unsigned listed, std::integer_sequence<int, SLOT...>) {
-    constexpr int step = INDEX_STEP[DIRECTION];
-    const std::uint32_t* const flags = g_LineFlags + p;
-    const std::array<int, 8>& masks = SLOT_MASKS[listed];
-    return ((static_cast<int>(flags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
-}
-
-// The listed cells of one line through the stone: their line flags in every
-// direction into `flags`, and into `own` the flags of their own line with the
-// stone read into it. The stone changes what a cell's own line holds only
-// when nothing but stones of its side lie between them, which is true of the
-// nearest listed cell on each side alone: the others keep their flags.
-template <int DIRECTION>
-void AddTrialLine(int p, unsigned listed, int change, int& flags, int& own) {
-    const std::uint16_t* const codes = g_LineCode[DIRECTION] + p;
-    const int line = ListedFlags<DIRECTION>(p, listed, std::make_integer_sequence<int, 8>());
-    const unsigned backward = listed & 0x0F, forward = listed >> 4;
-    const Nearest back = NEAREST<DIRECTION, false>[backward],
-                  ahead = NEAREST<DIRECTION, true>[forward];
-    const int nearest = (LINE_FLAGS[codes[back.offset] ^ change << back.stoneShift] &
-                         -static_cast<int>(backward != 0)) |
-                        (LINE_FLAGS[codes[ahead.offset] ^ change << ahead.stoneShift] &
-                         -static_cast<int>(forward != 0));
-    flags |= line;
-    own |= (line & DIRECTION_FLAGS << FlagShift(DIRECTION)) | nearest << FlagShift(DIRECTION);
-}
-
 // ListAroundTrialStone without the list, for the search's own use: the list
 // a trial stone makes is never read by its callers, only the threats it
-// holds. The boardValue of every cell it would list is still 0 afterwards;
-// g_TrialRays remembers which cells already are, so that a stone examined
-// again on the same copy writes (and brings up to date the line codes of)
-// only cells it did not reach before.
-// A cell's own line flags, which lack the stone, are or-ed in whole: a stone
-// of the side added to a line never takes away a five or an open four of
-// that side elsewhere on it, so the flags with the stone cover them.
+// holds. The boardValue of every cell it would list is still 0 afterwards.
+// A copy with candidate marks is read by listing.
 TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
-    if (g_CopyHasMarks) {
+    if (g_SearchBoard.HasMarks()) {
         const int flags = ListAroundTrialStone(x, y, side, false);
         const int line = ListAroundTrialStone(x, y, side, true);
         return {ThreatDirections(flags, side), ThreatDirections(line, side) != 0};
     }
     g_BestMove = NO_MOVE;
-    const int p = CellIndex(x, y);
-    const std::uint64_t epoch = static_cast<std::uint64_t>(g_LineEpoch) << 32;
-    std::uint64_t record = g_TrialRays[p];
-    if ((record & ~0xFFFFFFFFull) != epoch) {
-        EnsureLines(p);
-        record = epoch;
-    }
-    const int s = side == SIDE_MINE ? 0 : 1;
-    unsigned listed[4];
-    std::uint32_t all = 0;
-    for (int direction = 0; direction < 4; direction++) {
-        const int code = g_LineCode[direction][p];
-        listed[direction] = RAY_LISTED<true>[s][code & 0xFF] | RAY_LISTED<false>[s][code >> 8] << 4;
-        all |= listed[direction] << (8 * direction);
-    }
-    std::uint32_t fresh = all & ~static_cast<std::uint32_t>(record);
-    if (fresh != 0) {
-        g_TrialRays[p] = record | all;
-        while (fresh != 0) {
-            const int bit = std::countr_zero(fresh);
-            fresh &= fresh - 1;
-            const Step step = LINE_STEP[bit >> 3];
-            const int offset = SLOT_OFFSET[bit & 7];
-            boardValue[x + offset * step.dx][y + offset * step.dy] = 0;
-            EnsureLines(p + offset * INDEX_STEP[bit >> 3]);
-        }
-    }
-    const int change = CELL_STATE[g_Cells[p]] ^ SideState(side);
-    int flags = 0, own = 0;
-    AddTrialLine<0>(p, listed[0], change, flags, own);
-    AddTrialLine<1>(p, listed[1], change, flags, own);
-    AddTrialLine<2>(p, listed[2], change, flags, own);
-    AddTrialLine<3>(p, listed[3], change, flags, own);
-    return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
+    return g_SearchBoard.ThreatsOfTrialStone(x, y, side,
+                                             [](int cx, int cy) { boardValue[cx][cy] = 0; });
 }
+
+#ifndef NDEBUG
+// The cells ListAroundStone would list afresh for a stone on (x, y) whose rays
+// stopSide ends, on the copy as it stands, into `cells`; their number.
+int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
+    const int origin = CellIndex(x, y);
+    int n = 0;
+    for (int r = 0; r < 8; r++)
+        for (int k = 1; k <= RAY_LENGTH; k++) {
+            const int code = g_SearchBoard.Cell(origin + k * RAY_INDEX_STEP[r]);
+            if (code == CELL_EMPTY)
+                cells[n++] = {x + k * RAYS[r].dx, y + k * RAYS[r].dy};
+            else if (code == CELL_OFF || (code & SIDE_MASK) == stopSide)
+                break;
+        }
+    return n;
+}
+#endif
 
 // ListAroundStone for the threat stone on (x, y) one level below `depth`,
 // where it was listed, now that the answer number `answer` of that list
@@ -301,6 +177,15 @@ void ListContinuations(int x, int y, int depth, int answer) {
     for (int i = 0; i < answer; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
     for (int i = behind; i < count; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
     g_CountMove[depth + 1] = n;
+#ifndef NDEBUG
+    // The same as listing the rays afresh, with the answer ending its ray.
+    TMyMove fresh[MAX_CANDIDATES];
+    const int answerSide = g_SearchBoard.Cell(CellIndex(a.x, a.y)) & SIDE_MASK;
+    assert(FreshListing(x, y, answerSide, fresh) == n);
+    for (int i = 0; i < n; i++)
+        assert(fresh[i].x == g_ListMove[i][depth + 1].x &&
+               fresh[i].y == g_ListMove[i][depth + 1].y);
+#endif
 }
 
 // True once 95% of the turn's budget has gone. Both sides are multiplied by
@@ -317,28 +202,27 @@ bool TwoOrMore(int directions) {
     return (directions & (directions - 1)) != 0;
 }
 
-bool Can4Open(int side) {
+// CanI4Open(true) or CanOpponent4Open(true) by side.
+bool Any4Open(int side) {
     return side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true);
 }
 
-// What each candidate's trial stone gave when the double threats of its
-// depth were last looked for, by depth and list position.
-TrialThreats g_CandidateThreats[LIST_DEPTHS][MAX_CANDIDATES];
-
 // The first candidate of the current depth on which `side` makes a double
 // threat; marked unless testOnly. Is2Threat's node is counted here, and its
-// answer read without the list; what each stone gave is kept in
-// g_CandidateThreats.
-bool Can2Threat(int side, bool testOnly) {
+// answer read without the list. With `seen`, what each examined candidate's
+// stone gave goes into seen[i], for i in list order: every candidate of the
+// depth when the result is false.
+bool Can2Threat(int side, bool testOnly, TrialThreats* seen = nullptr) {
     const int depth = g_AktualDepth;
-    if (g_CountMove[depth] > 0) UseSearchBoard();
+    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        TrialThreats& threats = g_CandidateThreats[depth][i];
+        TrialThreats threats;
         {
             const DepthScope level;
             threats = ThreatsOfTrialStone(c.x, c.y, side);
         }
+        if (seen != nullptr) seen[i] = threats;
         if (TwoOrMore(threats.directions)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_DOUBLE_THREAT;
             return true;
@@ -349,14 +233,15 @@ bool Can2Threat(int side, bool testOnly) {
 
 // The attacker level: the first candidate of the current depth from which
 // `side` starts a threat sequence that every defence loses; marked unless
-// testOnly. Each examined candidate starts from 0 in boardValue. With
-// `known`, Can2Threat has just examined every candidate for the side on this
-// very board, and what it kept answers Is1Threat: the same stone lists the
-// same cells, whose boardValue is 0 already.
-bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly, bool known = false) {
+// testOnly. Each examined candidate starts from 0 in boardValue. `seen`, when
+// given, is what Can2Threat(side, ..., seen) found for every candidate of
+// this depth on this very board (it returned false), and answers Is1Threat:
+// the same stone lists the same cells, whose boardValue is 0 already.
+bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
+                const TrialThreats* seen = nullptr) {
     const int limit = std::min(depthLimit, MAX_DEPTH);
     const int depth = g_AktualDepth;
-    if (g_CountMove[depth] > 0) UseSearchBoard();
+    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
         boardValue[c.x][c.y] = 0;
@@ -364,7 +249,7 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly, bool kno
         TrialThreats threats;
         {
             const DepthScope level;
-            threats = known ? g_CandidateThreats[depth][i] : ThreatsOfTrialStone(c.x, c.y, side);
+            threats = seen != nullptr ? seen[i] : ThreatsOfTrialStone(c.x, c.y, side);
         }
         if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
@@ -388,7 +273,7 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly, bool kno
 // from ThreatsOfTrialStone without the list.
 bool Is2Threat(int x, int y, int side) {
     const SearchScope scope;
-    UseSearchBoard();
+    g_SearchBoard.Use();
     const DepthScope level;
     ListAroundTrialStone(x, y, side, false);
     return TwoOrMore(ThreatsOfTrialStone(x, y, side).directions);
@@ -412,7 +297,7 @@ bool CanOpponent2Threat(bool testOnly) {
 // Like Is2Threat, it lists the cells; the search reads the answer without.
 bool Is1Threat(int x, int y, int side, bool lineOnly) {
     const SearchScope scope;
-    UseSearchBoard();
+    g_SearchBoard.Use();
     const DepthScope level;
     ListAroundTrialStone(x, y, side, lineOnly);
     const TrialThreats threats = ThreatsOfTrialStone(x, y, side);
@@ -425,7 +310,7 @@ bool Is1Threat(int x, int y, int side, bool lineOnly) {
 // answers are the cells on the rays of the threat stone, tried in list order.
 bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnly) {
     const SearchScope scope;
-    UseSearchBoard();
+    g_SearchBoard.Use();
     const int attacker = OtherSide(defender);
     const DepthScope level;
     const int limit = std::min(depthLimit, MAX_DEPTH);
@@ -449,8 +334,11 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
             ListContinuations(x, y, depth, i);
-            defended = !(Can4Open(attacker) || Can2Threat(attacker, true) ||
-                         Can1Threat(attacker, true, limit, lineOnly, true));
+            // The double-threat test looks at every continuation before
+            // the threat-sequence test runs, which reuses what it saw.
+            TrialThreats seen[MAX_CANDIDATES];
+            defended = !(Any4Open(attacker) || Can2Threat(attacker, true, seen) ||
+                         Can1Threat(attacker, true, limit, lineOnly, seen));
             if (defended) break;
         }
     }

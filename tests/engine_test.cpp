@@ -13,6 +13,7 @@
 #include "lines.h"
 #include "platform.h"
 #include "search.h"
+#include "searchboard.h"
 #include "threats.h"
 #include "turn.h"
 
@@ -77,23 +78,28 @@ int PlainFlags(int x, int y, int d) {
 }
 
 // Every cell of the playing area: its line flags in the search's copy, its
-// line codes, and the line patterns that read board agree with the twin.
+// line codes, and the line patterns agree with the twin.
 void CheckLines(int round) {
     for (int x = 0; x < width; x++)
         for (int y = 0; y < height; y++) {
             const int p = CellIndex(x, y);
-            ASSERT_EQ(g_Cells[p], board[x][y]);
-            EnsureLines(p);
-            const int all = static_cast<int>(g_LineFlags[p]);
+            ASSERT_EQ(g_SearchBoard.Cell(p), board[x][y]);
+            g_SearchBoard.Ensure(p);
+            const int all = g_SearchBoard.Flags(p);
+            int open = 0;  // the open fours of both sides in any direction
             for (int d = 0; d < 4; d++) {
-                const int flags = all >> FlagShift(d) & DIRECTION_FLAGS;
-                ASSERT_EQ(flags, LINE_FLAGS[g_LineCode[d][p]]);
+                const int flags = (all >> FlagShift(d)) & DIRECTION_FLAGS;
+                ASSERT_EQ(flags, LINE_FLAGS[g_SearchBoard.Code(d, p)]);
                 ASSERT_EQ(flags, PlainFlags(x, y, d)) << round << ": " << x << "," << y << "," << d;
                 for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
                     ASSERT_EQ(IsWinWay(x, y, side, d), (flags & SideFlag(FLAG_FIVE, side)) != 0);
                     ASSERT_EQ(Is4OpenWay(x, y, side, d), (flags & SideFlag(FLAG_OPEN4, side)) != 0);
                 }
+                open |= PlainFlags(x, y, d) &
+                        (SideFlag(FLAG_OPEN4, SIDE_MINE) | SideFlag(FLAG_OPEN4, SIDE_OPPONENT));
             }
+            for (const int side : {SIDE_MINE, SIDE_OPPONENT})
+                ASSERT_EQ(Is4Open(x, y, side), (open & SideFlag(FLAG_OPEN4, side)) != 0);
         }
 }
 
@@ -103,14 +109,15 @@ TEST(LineCodes, MatchPlainTwinOnRandomBoards) {
     g_random.seed(20261206);
     for (int round = 0; round < 200; round++) {
         RandomBoard(true);
-        SyncSearchBoard();
+        const SearchScope scope;
+        g_SearchBoard.Use();
         for (int x = 0; x < width; x++)
-            for (int y = x % 2; y < height; y += 2) EnsureLines(CellIndex(x, y));
+            for (int y = x % 2; y < height; y += 2) g_SearchBoard.Ensure(CellIndex(x, y));
         for (int change = 0; change < 20; change++) {
             if (change % 10 == 0) {
                 ASSERT_NO_FATAL_FAILURE(CheckLines(round));
             }
-            PutCell(Pick(width), Pick(height), Pick(6));
+            g_SearchBoard.Put(Pick(width), Pick(height), Pick(6));
         }
         ASSERT_NO_FATAL_FAILURE(CheckLines(round));
     }
@@ -153,7 +160,7 @@ TEST(TrialStones, MatchPlainTwinOnOneCopy) {
         const int x = Pick(width), y = Pick(height), side = Pick(2) ? SIDE_MINE : SIDE_OPPONENT;
         board[x][y] = CELL_EMPTY;
         const SearchScope scope;
-        UseSearchBoard();
+        g_SearchBoard.Use();
         for (int change = 0; change < 10; change++) {
             const auto [directions, along] = PlainThreats(x, y, side);
             const bool two = (directions & (directions - 1)) != 0;
@@ -166,7 +173,7 @@ TEST(TrialStones, MatchPlainTwinOnOneCopy) {
             ASSERT_EQ(Is1Threat(x, y, side, true), along) << round;
             const int cx = x + Pick(9) - 4, cy = y + Pick(9) - 4;
             if ((cx != x || cy != y) && cx >= 0 && cy >= 0 && cx < width && cy < height)
-                PutCell(cx, cy, RandomCode(false));
+                g_SearchBoard.Put(cx, cy, RandomCode(false));
         }
     }
 }

@@ -1,0 +1,354 @@
+// SearchBoard: the search's own copy of the board, kept so that what a stone
+// makes along a line is one table look-up and a trial stone's threats are
+// read without putting it on the board.
+//
+// Invariants, all of them:
+//  1. The copy is fresh inside a search operation (a SearchScope is open)
+//     once Use() has run since the outermost scope began; until then it may
+//     be the last turn's. While fresh, cells_ holds board's code for every
+//     cell of the playing area and CELL_OFF on the border and on every cell
+//     beyond width x height, and every change goes through Put, which writes
+//     board and the copy together. Cell, Code and Flags assert freshness.
+//  2. The line codes and flags of a cell are valid when its stamp equals the
+//     copy's epoch: Refresh computed them from this copy and Put has kept
+//     them since. Any other stamp means nothing; Ensure makes them valid.
+//  3. A trial record of cell p with the copy's epoch lists the cells that a
+//     trial stone on p has reached since the copy was taken: their boardValue
+//     is 0 and their line codes are valid, and so are p's own. A record of
+//     another epoch means nothing.
+//  4. hasMarks_ is set when the copy holds a code a ray treats otherwise
+//     than its line state says (a candidate mark, which a ray passes over
+//     although it is closed); a trial stone is then read by listing its rays.
+//  5. Epochs run from 1 to 65535; at the wrap every stamp and record is
+//     cleared, and 0 never matches.
+//
+// Bit layouts:
+//   line code, one per cell and direction (16 bits), two bits a slot:
+//     bits   15-14 13-12 11-10 9-8 | 7-6 5-4 3-2 1-0
+//     slot     7     6     5    4  |  3   2   1   0
+//     offset  +4    +3    +2   +1  | -1  -2  -3  -4   along the direction
+//     state: 0 empty, 1 engine, 2 opponent, 3 closed (off the board, mark)
+//   line flags, one per line code (4 bits):
+//     bit 3 open four opponent | bit 2 open four engine | bit 1 five opponent | bit 0 five engine
+//   cell flags, one per cell (32 bits): direction d's line flags in bits 8d to 8d + 3
+//   ray set, a trial record's and a listing's (32 bits): bit 8d + i for slot i
+//     of direction d, the cell at SLOT_OFFSET[i] along that direction
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cassert>
+#include <cstdint>
+#include <utility>
+
+#include "board.h"
+#include "lines.h"
+
+inline constexpr int BORDER = SCAN;  // a ray or a line window reaches four cells
+inline constexpr int PADDED = MAX_BOARD + 2 * BORDER;
+
+// Index of (x, y) in the copy; x and y may lie up to BORDER off the board.
+inline int CellIndex(int x, int y) {
+    assert(x >= -BORDER && y >= -BORDER && x < MAX_BOARD + BORDER && y < MAX_BOARD + BORDER);
+    return (x + BORDER) * PADDED + y + BORDER;
+}
+
+// The four lines through a cell as steps of the index.
+inline constexpr int INDEX_STEP[4] = {PADDED - 1, PADDED + 1, PADDED, 1};
+static_assert([] {
+    for (int d = 0; d < 4; d++)
+        if (INDEX_STEP[d] != DIRECTIONS[d].dx * PADDED + DIRECTIONS[d].dy) return false;
+    return true;
+}());
+
+// The cell flags' layout.
+inline constexpr int DIRECTION_FLAGS = 0xF;
+inline constexpr int FLAGS_MASK = 0x0F0F0F0F;
+inline constexpr int EVERY_DIRECTION = 0x01010101;  // a flag in all four directions
+inline constexpr int FlagShift(int direction) {
+    return 8 * direction;
+}
+
+// Bit 8d set when the cell flags hold a threat of the side (a five or an
+// open four) in direction d.
+inline int ThreatDirections(int flags, int side) {
+    return ((flags | (flags >> 2)) >> (side == SIDE_MINE ? 0 : 1)) & EVERY_DIRECTION;
+}
+
+// What a trial stone of a side on a cell would give that side, from the
+// cells on its rays: the directions in which one of them would make a five
+// or an open four (as ThreatDirections gives them), and whether one of them
+// would along its own line through the stone.
+struct TrialThreats {
+    int directions;
+    bool alongItsLine;
+};
+
+namespace trial {
+
+// All ones when `on`, else 0: a mask that keeps or drops a value.
+constexpr int KeepIf(bool on) {
+    return on ? ~0 : 0;
+}
+
+// The cells a ray from a stone of the side lists, from the four slots of a
+// line code on one side of the stone: an empty cell is listed, a stone of the
+// side is passed over, and the other side or the edge ends the ray. Bit i
+// stands for slot i of the half (slots 0-3 hold offsets -4..-1, so the
+// backward ray walks them from slot 3 down; slots 4-7 offsets +1..+4).
+// Indexed [0 engine, 1 opponent][the half's eight bits].
+template <bool BACKWARD>
+constexpr auto RAY_LISTED = [] {
+    std::array<std::array<std::uint8_t, 256>, 2> listed{};
+    for (int s = 0; s < 2; s++)
+        for (int half = 0; half < 256; half++) {
+            const int own = s == 0 ? STATE_MINE : STATE_OPPONENT;
+            int bits = 0;
+            for (int k = 0; k < SCAN; k++) {
+                const int slot = BACKWARD ? SCAN - 1 - k : k;
+                const int state = (half >> (2 * slot)) & 3;
+                if (state == STATE_EMPTY)
+                    bits |= 1 << slot;
+                else if (state != own)
+                    break;
+            }
+            listed[s][half] = static_cast<std::uint8_t>(bits);
+        }
+    return listed;
+}();
+
+// For each listing of one line (a slot bit set when the cell is listed), a
+// mask per slot: all ones for a listed cell, 0 for the others.
+constexpr auto SLOT_MASKS = [] {
+    std::array<std::array<int, 2 * SCAN>, 256> masks{};
+    for (int listed = 0; listed < 256; listed++)
+        for (int slot = 0; slot < 2 * SCAN; slot++)
+            masks[listed][slot] = KeepIf((listed >> slot) & 1);
+    return masks;
+}();
+
+// The nearest listed cell on one side of a line, by the four listing bits of
+// that side (slots 0-3 backward, 4-7 forward, shifted down): its slot's index
+// step along the line and where the stone stands in its line code. A side
+// with nothing listed gives the cell next to the stone, and is masked.
+struct Nearest {
+    int offset;
+    int stoneShift;
+};
+template <int DIRECTION, bool FORWARD>
+constexpr auto NEAREST = [] {
+    std::array<Nearest, 16> nearest{};
+    for (int half = 0; half < 16; half++) {
+        const unsigned bits = static_cast<unsigned>(half);
+        const int slot = FORWARD ? (half == 0 ? 4 : 4 + std::countr_zero(bits))
+                                 : (half == 0 ? 3 : std::bit_width(bits) - 1);
+        nearest[half] = {SLOT_OFFSET[slot] * INDEX_STEP[DIRECTION], LineShift(-SLOT_OFFSET[slot])};
+    }
+    return nearest;
+}();
+
+}  // namespace trial
+
+class SearchBoard {
+public:
+    // Scopes of search operations: the outermost marks the copy stale.
+    void Enter() {
+        if (scopes_++ == 0) taken_ = false;
+    }
+    void Leave() { scopes_--; }
+    // Invariant 1: the copy matches board.
+    bool Fresh() const { return scopes_ > 0 && taken_; }
+    // Takes a fresh copy if it is stale. The operations that read the copy
+    // call it first, so that a turn which never searches never copies.
+    void Use() {
+        if (!taken_) Take();
+    }
+    // Takes the copy from board, width and height, in a new epoch.
+    void Take();
+
+    // The code of cell index p, and its line code and cell flags, which are
+    // valid once Ensure(p) has run (invariant 2).
+    int Cell(int p) const {
+        assert(Fresh());
+        return cells_[p];
+    }
+    int Code(int direction, int p) const {
+        assert(Fresh());
+        return lineCode_[direction][p];
+    }
+    int Flags(int p) const {
+        assert(Fresh());
+        return static_cast<int>(lineFlags_[p]);
+    }
+    // The same through a pointer to cell index p, for loops that read cells
+    // at fixed distances from one cell.
+    const std::uint8_t* CellsFrom(int p) const {
+        assert(Fresh());
+        return cells_ + p;
+    }
+    const std::uint16_t* CodesFrom(int direction, int p) const {
+        assert(Fresh());
+        return lineCode_[direction] + p;
+    }
+    const std::uint32_t* FlagsFrom(int p) const {
+        assert(Fresh());
+        return lineFlags_ + p;
+    }
+    bool HasMarks() const { return hasMarks_; }
+    void Ensure(int p) {
+        if (stamp_[p] != epoch_) Refresh(p);
+    }
+    // Writes one cell during the search: board, the copy and the line codes
+    // around it. Stale neighbours change as well: harmless, they are
+    // computed afresh when first looked up.
+    void Put(int x, int y, int code);
+
+    // What a trial stone of `side` on (x, y) would give the side, from its
+    // line codes; the copy holds no mark. Every cell its rays would list is
+    // passed to firstReach(x, y) the first time a stone on (x, y) reaches it
+    // in this copy (invariant 3), and its line codes are made valid.
+    template <class FirstReach>
+    TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach);
+
+private:
+    // Computes the line codes and flags of cell index p of the playing area.
+    void Refresh(int p);
+
+    // Invariant 3: the cells a trial stone on a cell has reached, and when.
+    struct TrialRecord {
+        std::uint32_t epoch;
+        std::uint32_t rays;  // a ray set
+    };
+    static constexpr std::uint32_t EPOCHS = 1u << 16;
+
+    // One line each, inlined into their one caller as the speed needs.
+    template <int DIRECTION>
+    [[gnu::always_inline]] inline void ChangeLine(int p, int change);
+    template <int DIRECTION>
+    [[gnu::always_inline]] inline void AddTrialLine(int p, unsigned listed, int change, int& flags,
+                                                    int& own) const;
+
+    std::uint8_t cells_[PADDED * PADDED];
+    std::uint16_t lineCode_[4][PADDED * PADDED];  // by direction and cell index
+    std::uint32_t lineFlags_[PADDED * PADDED];    // cell flags
+    std::uint16_t stamp_[PADDED * PADDED];        // the epoch the codes were computed in
+    TrialRecord trial_[PADDED * PADDED];
+    // All zero at start, so that the copy lies in zeroed memory.
+    std::uint32_t epoch_ = 0;
+    int scopes_ = 0;      // open SearchScopes
+    bool taken_ = false;  // the copy was taken since the outermost scope began
+    bool hasMarks_ = false;
+};
+
+// The one copy.
+extern SearchBoard g_SearchBoard;
+
+// Every search operation may be entered from outside a turn (by tests, after
+// writing board directly). The outermost entry marks the copy as stale;
+// nested calls work on the copy as the search left it.
+class SearchScope {
+public:
+    SearchScope() { g_SearchBoard.Enter(); }
+    ~SearchScope() { g_SearchBoard.Leave(); }
+    SearchScope(const SearchScope&) = delete;
+    SearchScope& operator=(const SearchScope&) = delete;
+};
+
+// A trial stone for the life of a scope: put on its empty cell on entry and
+// taken off again on every way out.
+class TrialStone {
+public:
+    TrialStone(int x, int y, int code) : x_(x), y_(y) { g_SearchBoard.Put(x, y, code); }
+    ~TrialStone() { g_SearchBoard.Put(x_, y_, CELL_EMPTY); }
+    TrialStone(const TrialStone&) = delete;
+    TrialStone& operator=(const TrialStone&) = delete;
+
+private:
+    const int x_, y_;
+};
+
+// A stone of the side on (x, y) would stand in a run of at least four with an
+// empty cell at each end along the direction; four or more on one side is a
+// five, not a four. Read from the copy, which must be fresh.
+inline bool Is4OpenWay(int x, int y, int side, int direction) {
+    const int p = CellIndex(x, y);
+    g_SearchBoard.Ensure(p);
+    return (g_SearchBoard.Flags(p) >> FlagShift(direction)) & SideFlag(FLAG_OPEN4, side);
+}
+
+inline bool Is4Open(int x, int y, int side) {
+    const int p = CellIndex(x, y);
+    g_SearchBoard.Ensure(p);
+    return (g_SearchBoard.Flags(p) & (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
+}
+
+// The listed cells of one line through the stone: their cell flags into
+// `flags`, and into `own` the flags of their own line with the stone read
+// into it. The stone changes what a cell's own line holds only when nothing
+// but stones of its side lie between them, which is true of the nearest
+// listed cell on each side alone: the others keep their flags. Every slot is
+// read and masked rather than branched on: which cells are listed varies too
+// much to predict.
+template <int DIRECTION>
+void SearchBoard::AddTrialLine(int p, unsigned listed, int change, int& flags, int& own) const {
+    constexpr int step = INDEX_STEP[DIRECTION];
+    // Read through pointers to p, so that each slot is a fixed displacement.
+    const std::uint16_t* const codes = lineCode_[DIRECTION] + p;
+    const std::uint32_t* const cellFlags = lineFlags_ + p;
+    const std::array<int, 2 * SCAN>& masks = trial::SLOT_MASKS[listed];
+    const int line = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
+        return ((static_cast<int>(cellFlags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
+    }
+    (std::make_integer_sequence<int, 2 * SCAN>());
+    const unsigned backward = listed & 0x0F, forward = listed >> 4;
+    const trial::Nearest back = trial::NEAREST<DIRECTION, false>[backward],
+                         ahead = trial::NEAREST<DIRECTION, true>[forward];
+    const int nearest = (LINE_FLAGS[codes[back.offset] ^ (change << back.stoneShift)] &
+                         trial::KeepIf(backward != 0)) |
+                        (LINE_FLAGS[codes[ahead.offset] ^ (change << ahead.stoneShift)] &
+                         trial::KeepIf(forward != 0));
+    flags |= line;
+    own |= (line & (DIRECTION_FLAGS << FlagShift(DIRECTION))) | (nearest << FlagShift(DIRECTION));
+}
+
+// A cell's own line flags, which lack the stone, are or-ed in whole: a stone
+// of the side added to a line never takes away a five or an open four of
+// that side elsewhere on it, so the flags with the stone cover them.
+template <class FirstReach>
+TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach) {
+    assert(Fresh() && !hasMarks_);
+    const int p = CellIndex(x, y);
+    TrialRecord record = trial_[p];
+    if (record.epoch != epoch_) {
+        Ensure(p);
+        record = {epoch_, 0};
+    }
+    const int s = side == SIDE_MINE ? 0 : 1;
+    unsigned listed[4];
+    std::uint32_t all = 0;
+    for (int direction = 0; direction < 4; direction++) {
+        const int code = lineCode_[direction][p];
+        listed[direction] =
+            trial::RAY_LISTED<true>[s][code & 0xFF] | (trial::RAY_LISTED<false>[s][code >> 8] << 4);
+        all |= listed[direction] << FlagShift(direction);
+    }
+    std::uint32_t fresh = all & ~record.rays;
+    if (fresh != 0) {
+        trial_[p] = {epoch_, record.rays | all};
+        while (fresh != 0) {
+            const unsigned bit = static_cast<unsigned>(std::countr_zero(fresh));
+            fresh &= fresh - 1;
+            const int direction = static_cast<int>(bit / 8), offset = SLOT_OFFSET[bit % 8];
+            firstReach(x + offset * DIRECTIONS[direction].dx,
+                       y + offset * DIRECTIONS[direction].dy);
+            Ensure(p + offset * INDEX_STEP[direction]);
+        }
+    }
+    const int change = CELL_STATE[cells_[p]] ^ SideState(side);
+    int flags = 0, own = 0;
+    AddTrialLine<0>(p, listed[0], change, flags, own);
+    AddTrialLine<1>(p, listed[1], change, flags, own);
+    AddTrialLine<2>(p, listed[2], change, flags, own);
+    AddTrialLine<3>(p, listed[3], change, flags, own);
+    return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
+}
