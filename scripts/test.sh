@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, one step after another: the unit
 # tests, the protocol tests and the benchmark signature through CTest on the
-# Release build; the check that every dependency of src/ points down its
+# Release build; the engine, its unit tests and benchmark signature built with
+# clang-14; the check that every dependency of src/ points down its
 # layers (layers.sh) and the formatting check (format.sh); the same tests
 # under the sanitizers (sanitize.sh); a minute of fuzzing (fuzz.sh); the
 # protocol tests and 10 games against the Windows build under wine (windows.sh
