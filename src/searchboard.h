@@ -14,8 +14,8 @@
 //     them since. Any other stamp means nothing; Ensure makes them valid.
 //  3. A trial record of cell p with the copy's epoch lists the cells that a
 //     trial stone on p has reached since the copy was taken: their boardValue
-//     is 0 and their line codes are valid, and so are p's own. A record of
-//     another epoch means nothing.
+//     was set to 0 as a listing would, and their line codes are valid, and so
+//     are p's own. A record of another epoch means nothing.
 //  4. hasMarks_ is set when the copy holds a code a ray treats otherwise
 //     than its line state says (a candidate mark, which a ray passes over
 //     although it is closed); a trial stone is then read by listing its rays.

@@ -178,6 +178,46 @@ TEST(TrialStones, MatchPlainTwinOnOneCopy) {
     }
 }
 
+// The plain twin of one ray of the positional score, read from board: an
+// opponent stone k steps away multiplies by 7 - k, an empty cell by 2, a
+// candidate mark by 1, and an engine stone or the edge ends the ray.
+int PlainRay(int x, int y, int dx, int dy) {
+    int result = 1;
+    for (int k = 1; k <= 4; k++) {
+        const int cx = x + k * dx, cy = y + k * dy;
+        if (cx < 0 || cy < 0 || cx >= width || cy >= height) break;
+        const int side = board[cx][cy] & SIDE_MASK;
+        if (side == SIDE_MINE) break;
+        result *= side == SIDE_OPPONENT ? 7 - k : board[cx][cy] == CELL_EMPTY ? 2 : 1;
+    }
+    return result;
+}
+
+// The positional score, read from the search's copy, on random boards with
+// leftovers beyond the playing area and candidate marks.
+TEST(PositionalScore, MatchesPlainTwinOnRandomBoards) {
+    g_random.seed(5);
+    for (int round = 0; round < 100; round++) {
+        RandomBoard(true);
+        const SearchScope scope;
+        g_SearchBoard.Use();
+        for (int x = 0; x < width; x++)
+            for (int y = 0; y < height; y++) {
+                int expected = 0;
+                for (int d = 0; d < 4; d++) {
+                    const Step s = DIRECTIONS[d];
+                    const int back = PlainRay(x, y, -s.dx, -s.dy),
+                              ahead = PlainRay(x, y, s.dx, s.dy);
+                    ASSERT_EQ(EvalMoveWay({x, y}, s.dx, s.dy), ahead) << round;
+                    expected += back * ahead;
+                }
+                boardValue[x][y] = 7;
+                EvalMove({x, y});
+                ASSERT_EQ(boardValue[x][y], 7 + expected) << round << ": " << x << "," << y;
+            }
+    }
+}
+
 // The defender level of the threat search gives up at its first time check
 // (one node, no defence) once 95% of the budget has gone: across the wrap of
 // the clock, with no budget or a negative one (an overrun), and with products
