@@ -12,7 +12,7 @@ dir=build-coverage
 
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DZELTO_TESTS=ON -DCMAKE_CXX_FLAGS=--coverage >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target zelto_tests zelto-bench >/dev/null
-lcov --quiet --zerocounters --directory "$dir"
+find "$dir" -name "*.gcda" -delete
 "$dir/zelto_tests" --gtest_brief=1 | tail -n 1
 "$dir/zelto-bench" | tail -n 1
 lcov --quiet --capture --directory "$dir" --output-file "$dir/coverage.info" 2>/dev/null
