@@ -2,6 +2,7 @@
 // and keeping them up to date as trial stones come and go.
 #include "searchboard.h"
 
+#include <cassert>
 #include <cstring>
 
 SearchBoard g_SearchBoard;
@@ -94,6 +95,7 @@ void SearchBoard::ChangeLine(int p, int change) {
 }
 
 void SearchBoard::Put(int x, int y, int code) {
+    assert(Fresh());
     SetCell(x, y, code);
     if (!IsPlainCode(code)) hasMarks_ = true;
     const int p = CellIndex(x, y);
