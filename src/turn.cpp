@@ -31,7 +31,7 @@ TMyMove brain_turn() {
     g_TickStart = static_cast<int>(plat::GetTickCount());
     g_MoveStats.depth = 0;
     g_MoveStats.nodes = 0;
-    g_AktualDepth = 0;
+    fce_SetAktualDepth(0);
     g_ThreatSearchCut = false;
     g_Time4MyMove = std::min(info_time_left.load(std::memory_order_relaxed),
                              info_timeout_turn.load(std::memory_order_relaxed));
