@@ -15,6 +15,8 @@ import urllib.request
 
 import pytest
 from selenium import webdriver
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 LOGS = ROOT / "build-web"
@@ -25,6 +27,18 @@ CHROMIUM_FLAGS = ("--remote-debugging-pipe", "--headless=new", "--no-sandbox", "
                   "--disable-dev-shm-usage", "--disable-quic", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--window-size=800,1000")
+
+
+STONES = ("return [...document.querySelectorAll('#board [data-stone]')]"
+          ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.stone])")
+
+
+def idle(page, errors=""):
+    """Waits until no turn is running; checks the error line; returns the stones by cell."""
+    WebDriverWait(page, 30).until(
+        lambda p: p.find_element(By.ID, "board").get_attribute("aria-busy") == "false")
+    assert page.find_element(By.ID, "errors").text == errors
+    return {(x, y): s for x, y, s in page.execute_script(STONES)}
 
 
 def free_port():

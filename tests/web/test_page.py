@@ -1,12 +1,10 @@
 """The page in headless Chromium, served by `bash scripts/web.sh` as a person serves it."""
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import Select, WebDriverWait
+from selenium.webdriver.support.ui import Select
 
-from conftest import ROOT
+from conftest import ROOT, idle
 
-STONES = ("return [...document.querySelectorAll('#board [data-stone]')]"
-          ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.stone])")
 WINS = "return [...document.querySelectorAll('#board .win')].map(c => [+c.dataset.x, +c.dataset.y])"
 
 
@@ -17,12 +15,6 @@ def new_game(page, first, ms):
     idle(page)
     assert len(page.find_elements(By.CSS_SELECTOR, "#board [data-x][data-y]")) == 15 * 15
 
-
-def idle(page):
-    WebDriverWait(page, 30).until(
-        lambda p: p.find_element(By.ID, "board").get_attribute("aria-busy") == "false")
-    assert page.find_element(By.ID, "errors").text == ""
-    return {(x, y): s for x, y, s in page.execute_script(STONES)}
 
 
 def play(page, x, y, keys=None):

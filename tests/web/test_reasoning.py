@@ -6,10 +6,8 @@ import pytest
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from conftest import ROOT
+from conftest import ROOT, idle
 
-STONES = ("return [...document.querySelectorAll('#board [data-stone]')]"
-          ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.stone])")
 POINTS = ("return [...document.querySelectorAll('#board [data-value]')]"
           ".map(c => [+c.dataset.x, +c.dataset.y, +c.dataset.value, c.dataset.mark || ''])")
 
@@ -36,12 +34,6 @@ def open_link(page, fragment):
     page.get(page.base_url + "#" + fragment)
     return idle(page)
 
-
-def idle(page, errors=""):
-    WebDriverWait(page, 30).until(
-        lambda p: p.find_element(By.ID, "board").get_attribute("aria-busy") == "false")
-    assert page.find_element(By.ID, "errors").text == errors
-    return {(x, y): s for x, y, s in page.execute_script(STONES)}
 
 
 def reasoning(page):
