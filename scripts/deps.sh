@@ -1,6 +1,8 @@
 # Helpers that the scripts source: installing the Debian packages they need,
 # the wine setup for the Windows engine, and running a long step quietly.
 # The package names are Debian 12 "bookworm"'s (clang-14, libclang-rt-14-dev).
+# Sourcing it from the checkout's top folder also clears out build folders
+# that were made at another path (zelto_forget_moved_builds).
 
 # Installs the given Debian packages that are missing: as root directly,
 # otherwise through sudo; without either it stops with the command to run as
@@ -91,3 +93,23 @@ zelto_step() {
     fi
     echo "ok ($((SECONDS - started)) s)"
 }
+
+# A build folder copied or moved with the checkout keeps CMake's cache of its
+# old path, and CMake then refuses to configure it ("CMakeCache.txt directory
+# ... is different"). Such a folder is removed, with one line saying so, so
+# that the script builds it afresh. Only the build folders of this checkout
+# (build*/, up to two levels down) are looked at.
+zelto_forget_moved_builds() {
+    local cache dir recorded
+    for cache in build*/CMakeCache.txt build*/*/CMakeCache.txt; do
+        [ -f "$cache" ] || continue
+        dir="$(dirname "$cache")"
+        recorded="$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$cache")"
+        [ -z "$recorded" ] && continue
+        [ "$recorded" = "$(cd "$dir" && pwd)" ] && continue
+        [ "$recorded" = "$(cd "$dir" && pwd -P)" ] && continue
+        echo "zelto: $dir was built at $recorded; removing it to build it afresh here"
+        rm -rf "$dir"
+    done
+}
+zelto_forget_moved_builds

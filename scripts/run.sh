@@ -12,7 +12,11 @@ build_engine() {
     cmake --build build -j"$(nproc)" --target pbrain-zelto
 }
 zelto_step "building the engine, build/pbrain-zelto" build_engine
-echo "playing a demonstration game, Zelto against itself at 500 ms a move ..."
-/usr/bin/python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto \
-    --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 500 --show \
-    --records build/demo </dev/null
+demonstration() {
+    /usr/bin/python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto \
+        --names Zelto-X,Zelto-O --games 1 --size 15 --turn-ms 500 --show \
+        --records build/demo
+}
+zelto_step "playing a demonstration game, Zelto against itself at 500 ms a move" demonstration
+# The final board and the result, as the match runner showed them.
+cat "$ZELTO_STEP_LOG"

@@ -7,6 +7,7 @@
 # signature is the pinned one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/deps.sh
 pinned=$(sed -n 's/^set(ZELTO_SIGNATURE \(.*\))$/\1/p' CMakeLists.txt)
 [ "${1:-}" = --pinned ] && { echo "$pinned"; exit 0; }
 if [ "${1:-}" = --verify ]; then
