@@ -5,9 +5,11 @@
 // opponent's five or open four, and the move played is none of the cells the
 // stage found. A verdict must never be false, so the move played is then
 // checked with the same stages: a five, a block of the same threat in
-// another way, or a threat of its own that the opponent must answer first
-// (a four, an open four, a double threat, the first threat of a sequence the
-// search wins) leaves the move without a verdict.
+// another way, or a threat it adds that the opponent must answer first (a
+// four, or a threat that makes a double threat or starts a sequence the
+// search wins) leaves the move without a verdict. Neither is given where the
+// stage's finding does not stand on the whole board (the chain looks only
+// around the last stones) or where time cut the threat-sequence search.
 #include "review.h"
 
 #include <algorithm>
