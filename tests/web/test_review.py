@@ -1,0 +1,139 @@
+"""Reviewing a game in headless Chromium: a game opened from a link or a record
+file, its verdicts, stepping through it, and records that are refused."""
+import pytest
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.remote.file_detector import UselessFileDetector
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+from conftest import ROOT, idle
+
+# Black's open three stands on row 7; White plays elsewhere (move 6) and Black
+# does not make its open four (move 7).
+MISSED = "7,7;0,0;8,7;0,1;9,7;0,2;14,14"
+VERDICTS = {6: "missed-block", 7: "missed-win"}
+PSQ = "Zelto 15x15, 11:11, 0\n8,8,0\n1,1,0\n9,8,0\n1,2,0\n10,8,0\n1,3,0\n15,15,0\nBlack\nWhite\n-1\n"
+MOVES = ("return [...document.querySelectorAll('#move-list li')].map(li => "
+         "[li.querySelector('.number').textContent, li.querySelector('.player').textContent, "
+         "li.querySelector('.at').textContent, li.dataset.verdict || null])")
+# Small, so that a review takes a few seconds at most.
+BUDGET = "200"
+
+
+def fresh(page):
+    """The page afresh with a small budget per position."""
+    page.get("about:blank")
+    page.get(page.base_url)
+    idle(page)
+    Select(page.find_element(By.ID, "time")).select_by_value(BUDGET)
+
+
+def reviewed(page):
+    """Waits for the review to end; returns the move list as (number, player, cell, verdict)."""
+    panel = page.find_element(By.ID, "review")
+    WebDriverWait(page, 60).until(lambda p: panel.get_attribute("data-state") == "done")
+    assert page.find_element(By.ID, "errors").text == ""
+    return page.execute_script(MOVES)
+
+
+def shown(page):
+    """The position shown: its stones, the marked move, the status line and the reasoning's stage."""
+    stones = idle(page)
+    last = page.execute_script("return [...document.querySelectorAll('#board .last')]"
+                               ".map(c => [+c.dataset.x, +c.dataset.y])")
+    reason = page.find_element(By.ID, "reason").get_attribute("data-stage")
+    return stones, last, page.find_element(By.ID, "status").text, reason
+
+
+def open_file(page, tmp_path, name, text):
+    path = tmp_path / name
+    path.write_text(text)
+    # Chromium runs on this machine: it reads the file by its path, with no upload.
+    with page.file_detector_context(UselessFileDetector):
+        page.find_element(By.ID, "open-game").send_keys(str(path))
+
+
+def check_verdicts(moves):
+    cells = MISSED.split(";")
+    assert [m[:3] for m in moves] == [[f"{i + 1}.", ("Black", "White")[i % 2], c]
+                                      for i, c in enumerate(cells)]
+    assert {i + 1: m[3] for i, m in enumerate(moves) if m[3]} == VERDICTS
+
+
+@pytest.mark.parametrize("source", ["link", "psq"])
+def test_verdicts_of_a_game(page, tmp_path, source):
+    fresh(page)
+    if source == "link":
+        page.get(page.base_url + "#moves=" + MISSED + "&review=on")
+    else:
+        open_file(page, tmp_path, "missed.psq", PSQ)
+    check_verdicts(reviewed(page))
+    summary = page.find_element(By.ID, "review-summary").text
+    assert "Reviewed all 7 moves: 1 missed win, 1 missed block" in summary
+    # The address is the review's link, whichever way the game came.
+    assert page.current_url.endswith("#moves=" + MISSED + "&review=on")
+
+
+def test_stepping_through_a_review(page):
+    fresh(page)
+    page.get(page.base_url + "#moves=" + MISSED + "&review=on")
+    reviewed(page)
+    cells = [tuple(map(int, c.split(","))) for c in MISSED.split(";")]
+    listing = page.find_element(By.ID, "move-list")
+    # The review opens on the last move; the keys and a click step through it.
+    steps = [(None, 7), (Keys.HOME, 1), (Keys.ARROW_LEFT, 1), (Keys.ARROW_RIGHT, 2), (Keys.END, 7),
+             (Keys.ARROW_RIGHT, 7), (Keys.ARROW_LEFT, 6), ("click 5", 5)]
+    for key, count in steps:
+        if key == "click 5":
+            listing.find_elements(By.TAG_NAME, "li")[4].click()
+        elif key:
+            listing.send_keys(key)
+        stones, last, status, stage = shown(page)
+        assert stones == {c: 1 + i % 2 for i, c in enumerate(cells[:count])}
+        assert last == [list(cells[count - 1])]
+        assert status.startswith(f"Move {count} of 7: {('Black', 'White')[(count - 1) % 2]} played")
+        current = listing.find_element(By.CSS_SELECTOR, "li[aria-current]")
+        assert current.get_attribute("data-move") == str(count)
+        # Zelto's reasoning is the one for the position before the move.
+        assert stage
+
+    # Move 6: White let Black's open three stand; Zelto, in White's place, blocks it.
+    listing.send_keys(Keys.ARROW_RIGHT)
+    _, _, _, stage = shown(page)
+    verdict = page.find_element(By.ID, "stats")
+    assert verdict.get_attribute("data-verdict") == "missed-block" and "White" in page.find_element(
+        By.ID, "reason").text
+    assert stage in ("opp-4open", "opp-2threat") or stage.startswith("opp-")
+    page.save_screenshot(str(ROOT / "build-web" / "screenshot-review.png"))
+
+    # Play from here: the person takes the side to move, Black, and Zelto answers.
+    page.find_element(By.ID, "play-here").click()
+    before = idle(page)
+    assert len(before) == 6 and page.find_element(By.ID, "status").text.startswith("Your move: you play black")
+    assert page.find_element(By.ID, "review").get_attribute("hidden") is not None
+    page.find_element(By.ID, "cell-10-7").click()
+    after = idle(page)
+    assert len(after) == 8 and after[(10, 7)] == 1
+    assert "review" not in page.current_url
+
+
+REFUSED = [
+    ("notes.txt", "These are not the moves of a game.\n", "notes.txt cannot be opened"),
+    ("big.sgf", "(;FF[4]GM[4]SZ[40];B[aa];W[bb])\n", "40 × 40"),
+]
+
+
+@pytest.mark.parametrize("name,text,message", REFUSED, ids=["not-a-record", "40x40"])
+def test_refused_records_keep_the_game(page, tmp_path, name, text, message):
+    fresh(page)
+    page.find_element(By.ID, "cell-7-7").click()
+    before = idle(page)
+    open_file(page, tmp_path, name, text)
+    errors = WebDriverWait(page, 30).until(lambda p: p.find_element(By.ID, "errors").text)
+    assert message in errors and errors.startswith(name + " cannot be opened")
+    assert page.find_element(By.ID, "review").get_attribute("hidden") is not None
+    # The game goes on with the engine, whose game the reader left unknown.
+    assert idle(page, errors) == before
+    page.find_element(By.ID, "cell-3-3").click()
+    after = idle(page, errors)
+    assert len(after) == len(before) + 2 and after[(3, 3)] == 1
