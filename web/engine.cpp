@@ -5,13 +5,24 @@
 // Worker's one thread while the page stays responsive, and the replies leave
 // through standard output a line at a time. After a command that ran a turn,
 // zelto_reasoning describes that turn for the page, outside the protocol.
+// zelto_record_read and zelto_review_move are the reviewer's entries: they
+// read a record and judge one move of it, as zelto-review does. Both set up
+// their own positions on the engine's board and so clobber the game state;
+// the page starts a new game (START, then BOARD) before it plays again.
+// Records can be megabytes: the page passes their text through the heap
+// (allocateUTF8, then _free), not through ccall's small stack.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "board.h"
 #include "platform.h"
 #include "protocol.h"
+#include "record.h"
+#include "review.h"
 #include "search.h"
 #include "threats.h"
 #include "turn.h"
@@ -26,7 +37,72 @@ void zelto_command();
 // of time; move is the engine's last move; the candidates are those of depth
 // 0 in list order, with their final boardValue and the stages' mark in it.
 const char* zelto_reasoning();
+// Reads a record (SGF or PSQ text; name is the file's name, used in messages).
+// Returns JSON {"games":[{"game":1,"size":[w,h],"moves":[[x,y],...],"winner":"black"|"white"|null},
+// ...]} or {"error":"<the same message zelto-review prints>"}.
+const char* zelto_record_read(const char* name, const char* text);
+// Reviews move `index` (0-based) of `moves` ("x,y;x,y;..." in order of play, black first, as in the
+// page's #moves= links) on a width x height board with turnMs per position. Returns the move's
+// object as in zelto-review --json
+// {"move":n,"player":"black"|"white","x":..,"y":..,"verdict":null|"missed-win"|"missed-block","cells":[[x,y],...],"text":"..."}
+// plus "reasoning": the same object zelto_reasoning() gives, for the analysis turn of the position
+// before the move (the mover as the engine). Or {"error":"..."}. The returned text stays valid
+// until the next call.
+const char* zelto_review_move(int width, int height, const char* moves, int index, int turnMs);
 }
+
+namespace {
+
+// The text the last reviewer entry returned.
+std::string g_reviewText;
+
+// The reasoning object of the turn that just ran, whose move was `move`.
+std::string ReasoningJson(TMyMove move) {
+    const bool five = g_TurnStage == TurnStage::OwnFive || g_TurnStage == TurnStage::BlockFive;
+    char head[128];
+    std::snprintf(head, sizeof head, R"({"stage":"%s","cut":%s,"move":[%d,%d],"candidates":[)",
+                  TurnStageName(g_TurnStage), g_ThreatSearchCut ? "true" : "false", move.x, move.y);
+    std::string json = head;
+    for (int i = 0; i < g_CountMove[0]; i++) {
+        const TMyMove c = g_ListMove[i][0];
+        char entry[48];
+        // A five is played before any stage marks or scores a candidate.
+        std::snprintf(entry, sizeof entry, "%s[%d,%d,%d,%d]", i ? "," : "", c.x, c.y,
+                      boardValue[c.x][c.y], five ? 0 : g_TurnMarks[i]);
+        json += entry;
+    }
+    return json + "]}";
+}
+
+const char* Returned(std::string text) {
+    g_reviewText = std::move(text);
+    return g_reviewText.c_str();
+}
+
+const char* ErrorJson(const std::string& message) {
+    return Returned("{\"error\":" + JsonString(message) + "}");
+}
+
+// Reads "x,y;x,y;..." into moves; false at the first entry that is not a cell.
+bool ParseMoves(const char* text, std::vector<TMyMove>& moves, std::string& error) {
+    const std::string s = text;
+    size_t pos = 0;
+    while (pos < s.size()) {
+        const size_t end = std::min(s.find(';', pos), s.size());
+        const std::string entry = s.substr(pos, end - pos);
+        int x, y, used = 0;
+        if (std::sscanf(entry.c_str(), "%d,%d%n", &x, &y, &used) != 2 ||
+            used != static_cast<int>(entry.size())) {
+            error = "move " + std::to_string(moves.size() + 1) + ": \"" + entry + "\" is not x,y";
+            return false;
+        }
+        moves.push_back({x, y});
+        pos = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
 
 EMSCRIPTEN_KEEPALIVE void zelto_command() {
     fce_GetLine();
@@ -34,21 +110,45 @@ EMSCRIPTEN_KEEPALIVE void zelto_command() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* zelto_reasoning() {
-    // 64 candidates of at most 34 characters each, and the rest.
-    static char text[MAX_CANDIDATES * 34 + 128];
-    const bool five = g_TurnStage == TurnStage::OwnFive || g_TurnStage == TurnStage::BlockFive;
-    int n =
-        std::snprintf(text, sizeof text, R"({"stage":"%s","cut":%s,"move":[%d,%d],"candidates":[)",
-                      TurnStageName(g_TurnStage), g_ThreatSearchCut ? "true" : "false",
-                      g_MyLastMove.x, g_MyLastMove.y);
-    for (int i = 0; i < g_CountMove[0]; i++) {
-        const TMyMove c = g_ListMove[i][0];
-        // A five is played before any stage marks or scores a candidate.
-        n += std::snprintf(text + n, sizeof text - n, "%s[%d,%d,%d,%d]", i ? "," : "", c.x, c.y,
-                           boardValue[c.x][c.y], five ? 0 : g_TurnMarks[i]);
+    static std::string text;
+    text = ReasoningJson(g_MyLastMove);
+    return text.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* zelto_record_read(const char* name, const char* text) {
+    const Record record = ReadRecord(name, text);
+    if (!record.error.empty()) return ErrorJson(record.error);
+    std::string json = "{\"games\":[";
+    for (const RecordGame& game : record.games) {
+        json += (game.number > 1 ? ",{\"game\":" : "{\"game\":") + std::to_string(game.number) +
+                ",\"size\":[" + std::to_string(game.width) + "," + std::to_string(game.height) +
+                "],\"moves\":" + CellsJson(game.moves) + ",\"winner\":" +
+                (game.winner == Player::None ? "null" : JsonString(PlayerName(game.winner))) + "}";
     }
-    std::snprintf(text + n, sizeof text - n, "]}");
-    return text;
+    return Returned(json + "]}");
+}
+
+EMSCRIPTEN_KEEPALIVE const char* zelto_review_move(int boardWidth, int boardHeight,
+                                                   const char* moves, int index, int turnMs) {
+    RecordGame game;
+    game.number = 1;
+    game.width = boardWidth;
+    game.height = boardHeight;
+    std::string error, reason;
+    if (!PlayableSize(boardWidth, boardHeight))
+        return ErrorJson("the engine cannot play this board size");
+    if (!ParseMoves(moves, game.moves, error)) return ErrorJson(error);
+    const int bad = PlayOut(game, reason);
+    if (bad >= 0) return ErrorJson("move " + std::to_string(bad + 1) + ": " + reason);
+    if (index < 0 || index >= static_cast<int>(game.moves.size()))
+        return ErrorJson("no move " + std::to_string(index + 1) + " in the game");
+    if (turnMs < 1) return ErrorJson("the time per position must be at least 1 ms");
+    const TurnAnalysis analysis = AnalyseBefore(game, index, turnMs);
+    // Read before JudgeMove, whose searches change the candidates' values.
+    const std::string reasoning = ReasoningJson(analysis.move);
+    std::string json = MoveJson(JudgeMove(game, index, analysis, turnMs));
+    json.pop_back();
+    return Returned(json + ",\"reasoning\":" + reasoning + "}");
 }
 
 int main() {

@@ -1,0 +1,173 @@
+// zelto-review: reads a game record (SGF or PSQ) and reviews every move with
+// the engine's own turn on the position before it, printing the missed wins
+// and missed blocks it finds, and each game's summary.
+//
+// Usage: zelto-review FILE [--game N] [--turn-ms MS] [--json]
+// Exit status: 0 when the record was read and reviewed, 1 for a record that
+// cannot be read, 2 for a bad command line.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "record.h"
+#include "review.h"
+
+namespace {
+
+constexpr const char* USAGE = "usage: zelto-review FILE [--game N] [--turn-ms MS] [--json]";
+constexpr int DEFAULT_TURN_MS = 1000;
+constexpr int MAX_TURN_MS = 3600000;
+
+struct Options {
+    const char* file = nullptr;
+    int game = 0;  // 0: every game
+    int turnMs = DEFAULT_TURN_MS;
+    bool json = false;
+};
+
+// A whole number from low to high, or false.
+bool ParseNumber(const char* text, int low, int high, int& value) {
+    char* end;
+    const long long v = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+// The command line, or false after printing what is wrong with it.
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        const bool valued = arg == "--game" || arg == "--turn-ms";
+        if (valued && i + 1 == argc) {
+            std::fprintf(stderr, "zelto-review: %s needs a value\n%s\n", arg.c_str(), USAGE);
+            return false;
+        }
+        if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--game") {
+            if (!ParseNumber(argv[++i], 1, 1000000000, options.game)) {
+                std::fprintf(stderr, "zelto-review: --game takes a game number from 1\n");
+                return false;
+            }
+        } else if (arg == "--turn-ms") {
+            if (!ParseNumber(argv[++i], 1, MAX_TURN_MS, options.turnMs)) {
+                std::fprintf(stderr, "zelto-review: --turn-ms takes milliseconds from 1 to %d\n",
+                             MAX_TURN_MS);
+                return false;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "zelto-review: unknown option %s\n%s\n", arg.c_str(), USAGE);
+            return false;
+        } else if (options.file) {
+            std::fprintf(stderr, "zelto-review: one file at a time\n%s\n", USAGE);
+            return false;
+        } else {
+            options.file = argv[i];
+        }
+    }
+    if (!options.file) std::fprintf(stderr, "%s\n", USAGE);
+    return options.file != nullptr;
+}
+
+// The whole file, or false with the reason in `error`.
+bool ReadFile(const char* path, std::string& text, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = std::string(path) + ": cannot read: " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad()) {
+        error = std::string(path) + ": cannot read";
+        return false;
+    }
+    text = content.str();
+    return true;
+}
+
+// One game's summary line.
+std::string Summary(const RecordGame& game, const std::vector<MoveReview>& reviews) {
+    int wins = 0, blocks = 0;
+    for (const MoveReview& r : reviews) {
+        wins += r.verdict == Verdict::MissedWin;
+        blocks += r.verdict == Verdict::MissedBlock;
+    }
+    const std::string result = game.winner == Player::None
+                                   ? "no five on the board"
+                                   : std::string(PlayerName(game.winner)) + " made five";
+    return "game " + std::to_string(game.number) + ": " + std::to_string(game.moves.size()) +
+           " moves, " + std::to_string(wins) + " missed-win, " + std::to_string(blocks) +
+           " missed-block, " + result;
+}
+
+// One game as the --json list holds it.
+std::string GameJson(const RecordGame& game, const std::vector<MoveReview>& reviews) {
+    std::string json =
+        "{\"game\":" + std::to_string(game.number) + ",\"size\":[" + std::to_string(game.width) +
+        "," + std::to_string(game.height) + "],\"winner\":" +
+        (game.winner == Player::None ? std::string("null") : JsonString(PlayerName(game.winner))) +
+        ",\"moves\":[";
+    for (size_t i = 0; i < reviews.size(); i++)
+        json += (i ? ",\n  " : "\n  ") + MoveJson(reviews[i]);
+    return json + "]}";
+}
+
+// Reviews one game, printing each verdict as text as it is found.
+std::vector<MoveReview> ReviewGame(const RecordGame& game, const Options& options) {
+    std::vector<MoveReview> reviews;
+    for (int i = 0; i < static_cast<int>(game.moves.size()); i++) {
+        reviews.push_back(ReviewMove(game, i, options.turnMs));
+        const MoveReview& r = reviews.back();
+        if (options.json || r.verdict == Verdict::None) continue;
+        std::printf("game %d, move %d, %s %d,%d: %s: %s\n", game.number, i + 1,
+                    PlayerName(r.player), r.move.x, r.move.y, VerdictName(r.verdict),
+                    r.text.c_str());
+        std::fflush(stdout);
+    }
+    return reviews;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) return 2;
+    std::string text, error;
+    if (!ReadFile(options.file, text, error)) {
+        std::fprintf(stderr, "zelto-review: %s\n", error.c_str());
+        return 1;
+    }
+    const Record record = ReadRecord(options.file, text);
+    if (!record.error.empty()) {
+        std::fprintf(stderr, "zelto-review: %s\n", record.error.c_str());
+        return 1;
+    }
+    const int count = static_cast<int>(record.games.size());
+    if (options.game > count) {
+        std::fprintf(stderr, "zelto-review: %s: no game %d, the record holds %d\n", options.file,
+                     options.game, count);
+        return 1;
+    }
+    bool first = true;
+    if (options.json) std::printf("[");
+    for (const RecordGame& game : record.games) {
+        if (options.game != 0 && game.number != options.game) continue;
+        const std::vector<MoveReview> reviews = ReviewGame(game, options);
+        if (options.json)
+            std::printf("%s\n%s", first ? "" : ",", GameJson(game, reviews).c_str());
+        else
+            std::printf("%s\n", Summary(game, reviews).c_str());
+        std::fflush(stdout);
+        first = false;
+    }
+    if (options.json) std::printf("\n]\n");
+    return 0;
+}
