@@ -244,6 +244,8 @@ function enter() {
   over = null;
   thinking = false;
   reasons = null;
+  undoEl.disabled = resignEl.disabled = true;
+  saveEl.disabled = false;
 }
 
 function showReasoning(on) {
@@ -320,8 +322,6 @@ function clearErrors() {
 function render() {
   if (review.active) {
     review.render();
-    saveEl.disabled = false;
-    undoEl.disabled = resignEl.disabled = true;
     return;
   }
   drawStones(boardEl, game, cursor);

@@ -52,8 +52,9 @@ function call(entry, numbers, ...strings) {
   const pointers = [];
   try {
     for (const text of strings) {
-      // The runtime's copy of a string into the heap, by its older name in older releases.
-      const pointer = (engine.stringToNewUTF8 || engine.allocateUTF8)(text);
+      // A copy in the heap from _malloc (the runtime's stringToNewUTF8, by
+      // this emscripten's name for it); 0 when the heap cannot grow enough.
+      const pointer = engine.allocateUTF8(text);
       if (!pointer) return { error: 'there is not enough memory to read it' };
       pointers.push(pointer);
     }

@@ -4,7 +4,7 @@
 // reviews one move per job, so the review can stop between moves and the
 // page stays responsive; the page only asks for the next move when the last
 // one is answered.
-import { buildBoard, drawFive, drawReasons, drawStones } from './board.js';
+import { buildBoard, cellAt, drawFive, drawReasons, drawStones } from './board.js';
 import { Game } from './game.js';
 import { reasonsOf } from './reasoning.js';
 import { MAX_SIZE, MIN_SIZE, linkOf, sgfOf } from './record.js';
@@ -120,6 +120,8 @@ export class Review {
 
   begin(name, games, index) {
     this.host.enter();
+    // A record still being read would replace this game when it came.
+    this.reading = null;
     this.host.clearErrors();
     this.active = true;
     this.name = name;
@@ -322,6 +324,9 @@ export class Review {
     const reasons = result && result.reasoning && reasonsOf(result.reasoning, COLOUR[3 - move.stone]);
     if (reasons) reasons.text = `In ${COLOUR[move.stone]}'s place: ${reasons.text}`;
     drawReasons(el.board, el.reason, reasons || null);
+    // The cells a verdict names, the ones the mover missed, are ringed.
+    for (const cell of el.board.querySelectorAll('[data-found]')) delete cell.dataset.found;
+    for (const [x, y] of (result && result.verdict && result.cells) || []) cellAt(el.board, x, y).dataset.found = '';
     this.host.setAddress(this.link());
   }
 }

@@ -7,6 +7,7 @@ from selenium.webdriver.remote.file_detector import UselessFileDetector
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from conftest import ROOT, idle
+from test_reasoning import cdp
 
 # Black's open three stands on row 7; White plays elsewhere (move 6) and Black
 # does not make its open four (move 7).
@@ -97,13 +98,20 @@ def test_stepping_through_a_review(page):
         # Zelto's reasoning is the one for the position before the move.
         assert stage
 
-    # Move 6: White let Black's open three stand; Zelto, in White's place, blocks it.
-    listing.send_keys(Keys.ARROW_RIGHT)
-    _, _, _, stage = shown(page)
-    verdict = page.find_element(By.ID, "stats")
-    assert verdict.get_attribute("data-verdict") == "missed-block" and "White" in page.find_element(
-        By.ID, "reason").text
-    assert stage in ("opp-4open", "opp-2threat") or stage.startswith("opp-")
+    # Move 6: White let Black's open three stand, where Zelto in White's place
+    # blocks the open four; move 7: Black did not make it.
+    for key, stage, words, verdict in [
+            (Keys.ARROW_RIGHT, "opp-4open", "In White's place: Zelto blocked an open four: at 6,7 or "
+             "10,7 Black would have made", "missed-block"),
+            (Keys.ARROW_RIGHT, "my-4open", "In Black's place: Zelto made an open four at", "missed-win")]:
+        listing.send_keys(key)
+        assert shown(page)[3] == stage
+        assert page.find_element(By.ID, "reason").text.startswith(words)
+        assert page.find_element(By.ID, "stats").get_attribute("data-verdict") == verdict
+        rings = page.execute_script("return [...document.querySelectorAll('#board [data-mark]')]"
+                                    ".map(c => [+c.dataset.x, +c.dataset.y])")
+        assert sorted(rings) == [[6, 7], [10, 7]]
+    listing.send_keys(Keys.ARROW_LEFT)
     page.save_screenshot(str(ROOT / "build-web" / "screenshot-review.png"))
 
     # Play from here: the person takes the side to move, Black, and Zelto answers.
@@ -137,3 +145,49 @@ def test_refused_records_keep_the_game(page, tmp_path, name, text, message):
     page.find_element(By.ID, "cell-3-3").click()
     after = idle(page, errors)
     assert len(after) == len(before) + 2 and after[(3, 3)] == 1
+
+
+# A game of 24 moves where both sides miss something, for the screenshots.
+SHOWN = ("7,7;8,8;8,7;9,7;6,7;5,7;7,8;7,6;6,9;8,6;6,6;5,5;6,8;6,5;9,6;6,10;8,9;10,5;"
+         "9,5;7,9;9,9;10,9;9,4;9,3")
+
+
+@pytest.mark.parametrize("width,height,name", [(1200, 860, "review"), (390, 844, "review-phone")])
+def test_review_fits_the_screen(page, width, height, name):
+    cdp(page, "Emulation.setDeviceMetricsOverride",
+        {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 600})
+    try:
+        fresh(page)
+        page.get(page.base_url + "#moves=" + SHOWN + "&review=on")
+        moves = reviewed(page)
+        missed = next(i for i, m in enumerate(moves) if m[3]) if any(m[3] for m in moves) else len(moves) - 1
+        page.find_elements(By.CSS_SELECTOR, "#move-list li")[missed].click()
+        page.execute_script("window.scrollTo(0, 0)")
+        board, listing = (page.find_element(By.ID, i).rect for i in ("board", "move-list"))
+        # Nothing is wider than the screen; the moves are beside the board on
+        # a wide screen and below it on a phone.
+        assert page.execute_script("const e = document.documentElement; "
+                                   "return e.scrollWidth <= e.clientWidth")
+        beside = listing["x"] >= board["x"] + board["width"]
+        assert beside == (width > 600)
+        page.save_screenshot(str(ROOT / "build-web" / f"screenshot-{name}.png"))
+    finally:
+        cdp(page, "Emulation.clearDeviceMetricsOverride", {})
+
+
+def test_a_record_of_several_games(page, tmp_path):
+    fresh(page)
+    record = ("(;FF[4]GM[4]SZ[40];B[aa];W[bb])\n"
+              "(;FF[4]GM[4]GN[2]SZ[15]C[one game];B[hh]C[0ms];W[aa];B[ih];W[ab];B[jh];W[ac];B[oo])\n"
+              "(;FF[4]GM[4]SZ[9];B[ee];W[ff];B[de])\n")
+    open_file(page, tmp_path, "games.sgf", record)
+    # The first game the page can show opens; a game it cannot show cannot be chosen.
+    check_verdicts(reviewed(page))
+    choice = Select(page.find_element(By.ID, "review-game"))
+    assert [(o.text.split(":")[0], o.is_enabled()) for o in choice.options] == [
+        ("Game 1", False), ("Game 2", True), ("Game 3", True)]
+    assert choice.first_selected_option.text.startswith("Game 2")
+    choice.select_by_index(2)
+    assert [m[2] for m in reviewed(page)] == ["4,4", "5,5", "3,4"]
+    assert len(page.find_elements(By.CSS_SELECTOR, "#board .cell")) == 9 * 9
+    assert page.find_element(By.ID, "review-title").text == "Review of games.sgf, game 3"
