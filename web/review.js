@@ -94,6 +94,12 @@ export class Review {
       this.host.showError(`${file.name} cannot be opened: the browser could not read it.`);
       return;
     }
+    // The engine reads the text up to its first NUL byte, which no record
+    // holds: the rest of the file would be lost without a word.
+    if (text.includes('\0')) {
+      this.host.showError(`${file.name} cannot be opened: it is not a text file.`);
+      return;
+    }
     this.reading = { id: ++this.jobs, name: file.name };
     this.host.post({ read: { id: this.jobs, name: file.name, text } });
   }
@@ -103,7 +109,9 @@ export class Review {
     if (!this.reading || record.id !== this.reading.id) return;
     const { name } = this.reading;
     this.reading = null;
-    const refuse = (why) => this.host.showError(`${name} cannot be opened: ${why}.`);
+    // The reader's messages start with the file's name, as the page's do.
+    const refuse = (why) => this.host.showError(
+      `${name} cannot be opened: ${why.startsWith(name + ': ') ? why.slice(name.length + 2) : why}.`);
     if (record.error) return refuse(record.error);
     if (!record.games.length) return refuse('it holds no game');
     const first = record.games.findIndex((g) => !unshowable(g));
@@ -302,7 +310,8 @@ export class Review {
     drawFive(el.board, move && position.five(move.x, move.y));
     el.board.classList.remove('thinking');
     el.board.setAttribute('aria-busy', 'false');
-    const state = this.next === n ? 'done' : this.running ? 'running' : 'stopped';
+    // Stopping: the move being reviewed is still to come.
+    const state = this.next === n ? 'done' : this.running ? 'running' : this.pending ? 'stopping' : 'stopped';
     el.panel.dataset.state = state;
     el.summary.textContent = this.summary();
     el.progress.max = Math.max(1, n);

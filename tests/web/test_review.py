@@ -75,6 +75,33 @@ def test_verdicts_of_a_game(page, tmp_path, source):
     assert page.current_url.endswith("#moves=" + MISSED + "&review=on")
 
 
+def full_board():
+    """225 moves that fill the board with no five: Black where (x + 2y) mod 4 < 2,
+    played outwards from the centre."""
+    cells = sorted(((x, y) for y in range(15) for x in range(15)),
+                   key=lambda c: (abs(c[0] - 7) + abs(c[1] - 7), c))
+    black = [c for c in cells if (c[0] + 2 * c[1]) % 4 < 2]
+    white = [c for c in cells if (c[0] + 2 * c[1]) % 4 >= 2]
+    assert len(black) == 113
+    return ";".join("%d,%d" % c for pair in zip(black, white + [None]) for c in pair if c)
+
+
+def test_a_review_stops_between_moves(page):
+    fresh(page)
+    page.get(page.base_url + "#moves=" + full_board() + "&review=on")
+    stop = page.find_element(By.ID, "review-stop")
+    stop.click()
+    panel = page.find_element(By.ID, "review")
+    WebDriverWait(page, 30).until(lambda p: panel.get_attribute("data-state") == "stopped")
+    done = int(page.find_element(By.ID, "review-progress").get_attribute("value"))
+    assert done < 225
+    assert page.find_element(By.ID, "review-summary").text.startswith(f"Stopped: {done} of 225 moves reviewed")
+    assert stop.text == "Go on"
+    stop.click()
+    assert len(reviewed(page)) == 225
+    assert page.find_element(By.ID, "review-summary").text.endswith("the board is full.")
+
+
 def test_stepping_through_a_review(page):
     fresh(page)
     page.get(page.base_url + "#moves=" + MISSED + "&review=on")
@@ -126,19 +153,24 @@ def test_stepping_through_a_review(page):
 
 
 REFUSED = [
-    ("notes.txt", "These are not the moves of a game.\n", "notes.txt cannot be opened"),
-    ("big.sgf", "(;FF[4]GM[4]SZ[40];B[aa];W[bb])\n", "40 × 40"),
+    ("notes.txt", "These are not the moves of a game.\n", "notes.txt cannot be opened: not an SGF or PSQ"),
+    ("big.sgf", "(;FF[4]GM[4]SZ[40];B[aa];W[bb])\n", "board is 40 × 40, and the page shows boards from 5 × 5"),
+    ("wide.sgf", "(;FF[4]GM[4]SZ[20:15];B[aa];W[bb])\n", "board is 20 × 15, and the page shows square boards"),
+    ("occupied.sgf", "(;FF[4]GM[4]SZ[15];B[hh];W[hh])\n", "move 2"),
+    # Read up to the NUL, it would be a game of two moves.
+    ("cut.psq", PSQ[:PSQ.index("9,8")] + "\0" + PSQ[PSQ.index("9,8"):], "not a text file"),
 ]
 
 
-@pytest.mark.parametrize("name,text,message", REFUSED, ids=["not-a-record", "40x40"])
+@pytest.mark.parametrize("name,text,message", REFUSED, ids=[r[0] for r in REFUSED])
 def test_refused_records_keep_the_game(page, tmp_path, name, text, message):
     fresh(page)
     page.find_element(By.ID, "cell-7-7").click()
     before = idle(page)
     open_file(page, tmp_path, name, text)
     errors = WebDriverWait(page, 30).until(lambda p: p.find_element(By.ID, "errors").text)
-    assert message in errors and errors.startswith(name + " cannot be opened")
+    assert message in errors and errors.startswith(name + " cannot be opened: ")
+    assert errors.count(name) == 1
     assert page.find_element(By.ID, "review").get_attribute("hidden") is not None
     # The game goes on with the engine, whose game the reader left unknown.
     assert idle(page, errors) == before
@@ -191,3 +223,9 @@ def test_a_record_of_several_games(page, tmp_path):
     assert [m[2] for m in reviewed(page)] == ["4,4", "5,5", "3,4"]
     assert len(page.find_elements(By.CSS_SELECTOR, "#board .cell")) == 9 * 9
     assert page.find_element(By.ID, "review-title").text == "Review of games.sgf, game 3"
+    # A file refused while a review is shown leaves the review as it was.
+    open_file(page, tmp_path, "notes.txt", "no game here\n")
+    WebDriverWait(page, 30).until(lambda p: p.find_element(By.ID, "errors").text)
+    assert page.find_element(By.ID, "review-title").text == "Review of games.sgf, game 3"
+    assert [m[2] for m in page.execute_script(MOVES)] == ["4,4", "5,5", "3,4"]
+    assert set(idle(page, page.find_element(By.ID, "errors").text)) == {(4, 4), (5, 5), (3, 4)}
