@@ -94,11 +94,13 @@ export function linkOf(game, zeltoFirst, reasoning, review = false) {
 // The game as an SGF record like the match runner's: the first player is
 // Black. result: null while the game goes on, otherwise { winner: 0 for a
 // draw, 1 or 2; how: 'five', 'resign' or 'fault'; text }. names: the players,
-// Black's first; by default the person and Zelto as zeltoFirst says.
-export function sgfOf(game, zeltoFirst, result, date, names = null) {
+// Black's first, or null when they are not known; by default the person and
+// Zelto as zeltoFirst says.
+export function sgfOf(game, zeltoFirst, result, date, names = undefined) {
   const text = (value) => value.replace(/[\\\]]/g, (c) => '\\' + c);
-  names = names || (zeltoFirst ? ['Zelto', 'Player'] : ['Player', 'Zelto']);
-  let head = `(;FF[4]GM[4]CA[UTF-8]SZ[${game.size}]DT[${date}]PB[${text(names[0])}]PW[${text(names[1])}]`;
+  if (names === undefined) names = zeltoFirst ? ['Zelto', 'Player'] : ['Player', 'Zelto'];
+  let head = `(;FF[4]GM[4]CA[UTF-8]SZ[${game.size}]DT[${date}]`;
+  if (names) head += `PB[${text(names[0])}]PW[${text(names[1])}]`;
   if (result) {
     const outcome = result.winner === 0 ? '0'
       : 'BW'[result.winner - 1] + '+' + ({ resign: 'R', fault: 'F' }[result.how] || '');

@@ -7,7 +7,7 @@ from selenium.webdriver.remote.file_detector import UselessFileDetector
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from conftest import ROOT, idle
-from test_reasoning import cdp
+from test_reasoning import cdp, copied_link, downloads, saved_game  # noqa: F401 (a fixture)
 
 # Black's open three stands on row 7; White plays elsewhere (move 6) and Black
 # does not make its open four (move 7).
@@ -229,3 +229,35 @@ def test_a_record_of_several_games(page, tmp_path):
     assert page.find_element(By.ID, "review-title").text == "Review of games.sgf, game 3"
     assert [m[2] for m in page.execute_script(MOVES)] == ["4,4", "5,5", "3,4"]
     assert set(idle(page, page.find_element(By.ID, "errors").text)) == {(4, 4), (5, 5), (3, 4)}
+
+
+def test_a_finished_game_is_saved_and_shared(page, downloads, tmp_path):
+    # Black's five on row 0 ends the game with move 9.
+    game = "0,0;9,9;1,0;9,8;2,0;9,7;3,0;9,6;4,0"
+    fresh(page)
+    page.get(page.base_url + "#moves=" + game + "&size=12&review=on")
+    reviewed(page)
+    assert page.find_element(By.ID, "review-summary").text.endswith("Black won with five in a row.")
+    wins = page.execute_script("return [...document.querySelectorAll('#board .win')].map(c => +c.dataset.x)")
+    assert sorted(wins) == [0, 1, 2, 3, 4]
+    # The game is over after its last move, not before it.
+    play = page.find_element(By.ID, "play-here")
+    assert not play.is_enabled()
+    page.find_element(By.ID, "move-list").send_keys(Keys.ARROW_LEFT)
+    assert play.is_enabled()
+
+    root, moves = saved_game(page, downloads)
+    assert (root["SZ"], root["RE"], "PB" in root) == ("12", "B+", False)
+    assert ";".join("%d,%d" % m[1:] for m in moves) == game
+    assert copied_link(page).endswith("#moves=" + game + "&size=12&review=on")
+    # The saved file opens as the same game.
+    open_file(page, tmp_path, "saved.sgf", next(downloads.glob("*.sgf")).read_text(encoding="utf-8"))
+    WebDriverWait(page, 30).until(
+        lambda p: p.find_element(By.ID, "review-title").text == "Review of saved.sgf")
+    assert ";".join(m[2] for m in reviewed(page)) == game
+    # A move after the five is refused as a link.
+    page.get("about:blank")
+    page.get(page.base_url + "#moves=" + game + ";5,5&review=on")
+    errors = WebDriverWait(page, 30).until(lambda p: p.find_element(By.ID, "errors").text)
+    assert errors == "This link cannot be opened: move 10 comes after a five."
+    assert idle(page, errors) == {}
