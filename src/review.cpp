@@ -111,18 +111,31 @@ private:
     const TMyMove m_;
 };
 
-// Whether the engine's stone on m gives it a five cell it did not have: a
-// four, which the opponent must answer.
-bool MakesFour(TMyMove m) {
-    std::vector<char> before(static_cast<size_t>(width) * height);
+// What each empty cell would give the engine: THREAT_FIVE, THREAT_OPEN_FOUR.
+constexpr char THREAT_FIVE = 1, THREAT_OPEN_FOUR = 2;
+std::vector<char> ThreatMap() {
+    std::vector<char> threats(static_cast<size_t>(width) * height);
+    const SearchScope scope;
+    g_SearchBoard.Use();
     for (int x = 0; x < width; x++)
         for (int y = 0; y < height; y++)
-            before[x * height + y] = isFree(x, y) && IsWin(x, y, SIDE_MINE);
+            if (isFree(x, y))
+                threats[x * height + y] =
+                    static_cast<char>((IsWin(x, y, SIDE_MINE) ? THREAT_FIVE : 0) |
+                                      (Is4Open(x, y, SIDE_MINE) ? THREAT_OPEN_FOUR : 0));
+    return threats;
+}
+
+// The threats the engine's stone on m adds: a five or an open four that some
+// other cell gives only with the stone there. Threats it had before count
+// for nothing on their own: the opponent, to move, answers them.
+char AddedThreats(TMyMove m) {
+    const std::vector<char> before = ThreatMap();
     const PlacedStone stone(m);
-    for (int x = 0; x < width; x++)
-        for (int y = 0; y < height; y++)
-            if (isFree(x, y) && !before[x * height + y] && IsWin(x, y, SIDE_MINE)) return true;
-    return false;
+    const std::vector<char> after = ThreatMap();
+    char added = 0;
+    for (size_t i = 0; i < after.size(); i++) added |= after[i] & ~before[i];
+    return added;
 }
 
 // Whether the engine's stone on m is the first threat of a sequence that the
@@ -143,14 +156,17 @@ bool StartsSequence(TMyMove m, int turnMs) {
 }
 
 // Whether the move makes a threat of its own that the opponent must answer
-// before it carries out its own: none counts when the opponent can make five.
+// before it carries out its own: a four (an open four is one too), or a new
+// threat that is part of a double threat or starts a sequence the search
+// wins. None counts when the opponent can make five.
 bool ThreatensFirst(TMyMove m, int turnMs) {
     {
         const PlacedStone stone(m);
         if (AnyFive(SIDE_OPPONENT)) return false;
     }
-    return MakesFour(m) || OpenFourAt(m.x, m.y, SIDE_MINE) || Is2Threat(m.x, m.y, SIDE_MINE) ||
-           StartsSequence(m, turnMs);
+    const char added = AddedThreats(m);
+    if (added & THREAT_FIVE) return true;
+    return added != 0 && (Is2Threat(m.x, m.y, SIDE_MINE) || StartsSequence(m, turnMs));
 }
 
 // Whether the move answers the opponent's five or open four that the stage
