@@ -13,7 +13,7 @@ const $ = (id) => document.getElementById(id);
 const COLOUR = { 1: 'Black', 2: 'White' };
 const VERDICT = { 'missed-win': 'missed win', 'missed-block': 'missed block' };
 // Larger files are refused before they reach the engine's memory.
-const MAX_FILE_BYTES = 8 << 20;
+const MAX_FILE_BYTES = 16 << 20;
 const plural = (n, word) => `${n} ${word}${n === 1 ? '' : 's'}`;
 
 // What the page can show of a game from a reader: null when it can, else why not.
@@ -115,15 +115,16 @@ export class Review {
     if (record.error) return refuse(record.error);
     if (!record.games.length) return refuse('it holds no game');
     const first = record.games.findIndex((g) => !unshowable(g));
-    if (first < 0) return refuse(record.games.length === 1 ? unshowable(record.games[0]) : 'no game in it has a board the page can show');
+    if (first < 0) {
+      return refuse(record.games.length === 1 ? unshowable(record.games[0])
+        : 'no game in it has a board the page can show');
+    }
     this.begin(name, record.games, first);
   }
 
   // Reviews a game from a link.
   openGame(game) {
-    const last = game.moves[game.moves.length - 1];
-    const winner = last && game.five(last.x, last.y) ? COLOUR[last.stone].toLowerCase() : null;
-    this.begin('', [{ game: 1, size: [game.size, game.size], moves: game.moves.map((m) => [m.x, m.y]), winner }], 0);
+    this.begin('', [{ game: 1, size: [game.size, game.size], moves: game.moves.map((m) => [m.x, m.y]) }], 0);
   }
 
   begin(name, games, index) {
@@ -138,7 +139,7 @@ export class Review {
     choice.replaceChildren(...games.map((g, i) => {
       const why = unshowable(g);
       const option = new Option(`Game ${g.game}: ${g.size.join(' × ')}, ${plural(g.moves.length, 'move')}` +
-        (why ? ' (cannot be shown)' : ''), i);
+        (g.winner ? `, ${g.winner} won` : '') + (why ? ' (cannot be shown)' : ''), i);
       option.disabled = !!why;
       return option;
     }));
@@ -233,6 +234,7 @@ export class Review {
     this.reading = null;
     this.el.panel.hidden = true;
     document.body.classList.remove('reviewing');
+    delete this.el.stats.dataset.verdict;
   }
 
   // The position after `count` moves.
@@ -258,7 +260,7 @@ export class Review {
   // A click on a stone shows the move that put it there.
   clickCell(x, y) {
     const index = this.game.moves.findIndex((m) => m.x === x && m.y === y);
-    if (index >= 0 && index < this.game.moves.length) this.show(index + 1);
+    if (index >= 0) this.show(index + 1);
   }
 
   key(event) {
