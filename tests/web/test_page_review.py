@@ -61,13 +61,20 @@ def check_verdicts(moves):
     assert {i + 1: m[3] for i, m in enumerate(moves) if m[3]} == VERDICTS
 
 
-@pytest.mark.parametrize("source", ["link", "psq"])
+DROP = ("const data = new DataTransfer(); data.items.add(new File([arguments[0]], 'missed.psq')); "
+        "document.getElementById('board').dispatchEvent(new DragEvent('drop', "
+        "{dataTransfer: data, bubbles: true, cancelable: true}));")
+
+
+@pytest.mark.parametrize("source", ["link", "psq", "drop"])
 def test_verdicts_of_a_game(page, tmp_path, source):
     fresh(page)
     if source == "link":
         page.get(page.base_url + "#moves=" + MISSED + "&review=on")
-    else:
+    elif source == "psq":
         open_file(page, tmp_path, "missed.psq", PSQ)
+    else:
+        page.execute_script(DROP, PSQ)
     check_verdicts(reviewed(page))
     summary = page.find_element(By.ID, "review-summary").text
     assert "Reviewed all 7 moves: 1 missed win, 1 missed block" in summary
