@@ -29,10 +29,11 @@ def fresh(page):
     Select(page.find_element(By.ID, "time")).select_by_value(BUDGET)
 
 
-def reviewed(page):
-    """Waits for the review to end; returns the move list as (number, player, cell, verdict)."""
+def reviewed(page, seconds=60):
+    """Waits for the review to end; returns the move list as (number, player, cell, verdict).
+    Each position takes at most twice the budget: the turn, then the search from the move played."""
     panel = page.find_element(By.ID, "review")
-    WebDriverWait(page, 60).until(lambda p: panel.get_attribute("data-state") == "done")
+    WebDriverWait(page, seconds).until(lambda p: panel.get_attribute("data-state") == "done")
     assert page.find_element(By.ID, "errors").text == ""
     return page.execute_script(MOVES)
 
@@ -105,7 +106,7 @@ def test_a_review_stops_between_moves(page):
     assert page.find_element(By.ID, "review-summary").text.startswith(f"Stopped: {done} of 225 moves reviewed")
     assert stop.text == "Go on"
     stop.click()
-    assert len(reviewed(page)) == 225
+    assert len(reviewed(page, 225 * 2 * int(BUDGET) / 1000)) == 225
     assert page.find_element(By.ID, "review-summary").text.endswith("the board is full.")
 
 
@@ -146,7 +147,6 @@ def test_stepping_through_a_review(page):
                                     ".map(c => [+c.dataset.x, +c.dataset.y])")
         assert sorted(rings) == [[6, 7], [10, 7]]
     listing.send_keys(Keys.ARROW_LEFT)
-    page.save_screenshot(str(ROOT / "build-web" / "screenshot-review.png"))
 
     # Play from here: the person takes the side to move, Black, and Zelto answers.
     page.find_element(By.ID, "play-here").click()
@@ -199,8 +199,9 @@ def test_review_fits_the_screen(page, width, height, name):
         fresh(page)
         page.get(page.base_url + "#moves=" + SHOWN + "&review=on")
         moves = reviewed(page)
-        missed = next(i for i, m in enumerate(moves) if m[3]) if any(m[3] for m in moves) else len(moves) - 1
-        page.find_elements(By.CSS_SELECTOR, "#move-list li")[missed].click()
+        # The first move with a verdict is shown, or the last.
+        shown = next((i for i, m in enumerate(moves) if m[3]), len(moves) - 1)
+        page.find_elements(By.CSS_SELECTOR, "#move-list li")[shown].click()
         page.execute_script("window.scrollTo(0, 0)")
         board, listing = (page.find_element(By.ID, i).rect for i in ("board", "move-list"))
         # Nothing is wider than the screen; the moves are beside the board on
