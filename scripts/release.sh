@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
-#   zelto-VERSION-linux-x86_64.tar.gz  a static pbrain-zelto for any x86-64 Linux,
-#                                      README.txt, LICENSE and docs/, in one folder
-#   zelto-VERSION-windows-x64.zip      the static pbrain-zelto.exe, README.txt and
-#                                      LICENSE.txt (CR LF), at the top of the zip
+#   zelto-VERSION-linux-x86_64.tar.gz  a static pbrain-zelto and zelto-review for any
+#                                      x86-64 Linux, README.txt, LICENSE and docs/,
+#                                      in one folder
+#   zelto-VERSION-windows-x64.zip      the static pbrain-zelto.exe and zelto-review.exe,
+#                                      README.txt and LICENSE.txt (CR LF), at the top
+#                                      of the zip
 #   SHA256SUMS                         over both
 # VERSION is the one of project() in CMakeLists.txt. The builds live in
 # build-release/. Before anything goes to dist/, both packages are unpacked
 # into empty folders and the unpacked engines pass the protocol tests from an
-# empty working folder (the .exe under wine), and the benchmarks of both builds
-# give the signature that CMakeLists.txt pins; any failure stops the script and
-# leaves no dist/.
+# empty working folder (the .exe under wine), the unpacked reviewers give their
+# verdicts on a known game, and the benchmarks of both builds give the
+# signature that CMakeLists.txt pins; any failure stops the script and leaves
+# no dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -29,13 +32,15 @@ stamp="$(git log -1 --format=%ct 2>/dev/null || date +%s)"
 build_linux() {
     cmake -S . -B "$out/linux" -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON \
         -DCMAKE_EXE_LINKER_FLAGS=-static
-    cmake --build "$out/linux" -j"$(nproc)" --target pbrain-zelto zelto-bench
-    local exe="$out/linux/pbrain-zelto"
-    file "$exe"
-    if ! grep -q 'statically linked' <<<"$(file "$exe")" || ldd "$exe"; then
-        echo "$exe is not statically linked"
-        return 1
-    fi
+    cmake --build "$out/linux" -j"$(nproc)" --target pbrain-zelto zelto-review zelto-bench
+    local exe
+    for exe in "$out/linux/pbrain-zelto" "$out/linux/zelto-review"; do
+        file "$exe"
+        if ! grep -q 'statically linked' <<<"$(file "$exe")" || ldd "$exe"; then
+            echo "$exe is not statically linked"
+            return 1
+        fi
+    done
 }
 
 build_windows() {
@@ -43,15 +48,17 @@ build_windows() {
     cmake --no-warn-unused-cli -S . -B "$out/windows" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake | tee "$out/windows-configure.log"
     [ "$(grep -c 'GoogleTest not found' "$out/windows-configure.log")" -eq 1 ]
-    cmake --build "$out/windows" -j"$(nproc)" --target pbrain-zelto zelto-bench
-    # Only DLLs that every Windows has: no C++ runtime or thread library beside it.
-    local dlls
-    dlls="$(x86_64-w64-mingw32-objdump -p "$out/windows/pbrain-zelto.exe" | sed -n 's/.*DLL Name: //p')"
-    echo "imports: $dlls"
-    if grep -viE '^(kernel32|msvcrt|ucrtbase|user32|advapi32|api-ms-win-.*)\.dll$' <<<"$dlls"; then
-        echo "pbrain-zelto.exe needs the DLLs above beside it"
-        return 1
-    fi
+    cmake --build "$out/windows" -j"$(nproc)" --target pbrain-zelto zelto-review zelto-bench
+    # Only DLLs that every Windows has: no C++ runtime or thread library beside them.
+    local dlls exe
+    for exe in pbrain-zelto.exe zelto-review.exe; do
+        dlls="$(x86_64-w64-mingw32-objdump -p "$out/windows/$exe" | sed -n 's/.*DLL Name: //p')"
+        echo "$exe imports: $dlls"
+        if grep -viE '^(kernel32|msvcrt|ucrtbase|user32|advapi32|api-ms-win-.*)\.dll$' <<<"$dlls"; then
+            echo "$exe needs the DLLs above beside it"
+            return 1
+        fi
+    done
 }
 
 # The benchmark signature test of the Linux build; the Windows build's
@@ -68,9 +75,10 @@ pack() {
     rm -rf "$stage"
     mkdir -p "$stage/$linux" "$stage/$windows"
     strip -o "$stage/$linux/pbrain-zelto" "$out/linux/pbrain-zelto"
+    strip -o "$stage/$linux/zelto-review" "$out/linux/zelto-review"
     cp "$out/linux/README.txt" LICENSE "$stage/$linux/"
     cp -r docs "$stage/$linux/docs"
-    cp "$out/windows/pbrain-zelto.exe" "$stage/$windows/"
+    cp "$out/windows/pbrain-zelto.exe" "$out/windows/zelto-review.exe" "$stage/$windows/"
     sed 's/$/\r/' "$out/windows/README.txt" >"$stage/$windows/README.txt"
     sed 's/$/\r/' LICENSE >"$stage/$windows/LICENSE.txt"
     tar --sort=name --mtime="@$stamp" --owner=0 --group=0 --numeric-owner -C "$stage" \
@@ -105,6 +113,17 @@ check_unpacked() {
     (cd "$check/cwd" && ZELTO_ENGINE_CMD="wine $check/windows/pbrain-zelto.exe" \
         /usr/bin/python3 -m pytest -q -p no:cacheprovider "$tests")
     [ -z "$(ls -A "$check/cwd")" ]
+    # The reviewers: Black's open three left alone by White, then by Black.
+    printf '(;FF[4]GM[4]SZ[15];B[hh];W[aa];B[ih];W[ab];B[jh];W[ac];B[oo])\n' >"$check/open-three.sgf"
+    local verdicts="move 6, white 0,2: missed-block move 7, black 14,14: missed-win"
+    local reviewer
+    for reviewer in "$check/linux/$linux/zelto-review" "wine $check/windows/zelto-review.exe"; do
+        local got
+        got="$(cd "$check/cwd" && $reviewer "$check/open-three.sgf" | tr -d '\r' |
+               sed -n 's/^game 1, \(move [0-9]*, [a-z]* [0-9,]*: [a-z-]*\):.*/\1/p' | paste -sd ' ')"
+        echo "$reviewer: $got"
+        [ "$got" = "$verdicts" ]
+    done
 }
 
 publish() {
@@ -115,12 +134,13 @@ publish() {
 }
 
 rm -rf dist "$ZELTO_LOGS"
-zelto_step "building the static Linux engine and the benchmark" build_linux
-zelto_step "building the static Windows engine and the benchmark" build_windows
+zelto_step "building the static Linux engine, the reviewer and the benchmark" build_linux
+zelto_step "building the static Windows engine, the reviewer and the benchmark" build_windows
 zelto_step "checking the benchmark signature of both builds (the Windows one under wine)" \
     check_signatures
 zelto_step "packing $linux.tar.gz and $windows.zip" pack
-zelto_step "running the protocol tests against the unpacked engines (the .exe under wine)" check_unpacked
+zelto_step "running the protocol tests and the reviewers from the unpacked packages (the .exe under wine)" \
+    check_unpacked
 echo "protocol tests, Linux and Windows: $(grep -E '^[0-9]+ passed' "$ZELTO_STEP_LOG" | paste -sd ';')"
 zelto_step "writing dist/ and its SHA256SUMS" publish
 stat -c '%n: %s bytes' dist/*

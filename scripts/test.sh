@@ -4,11 +4,12 @@
 # Release build; the engine, its unit tests and benchmark signature built with
 # clang-14; the check that every dependency of src/ points down its
 # layers (layers.sh) and the formatting check (format.sh); the same tests
-# under the sanitizers (sanitize.sh); a minute of fuzzing (fuzz.sh); the
-# protocol tests and 10 games against the Windows build under wine (windows.sh
-# test); the browser build's benchmark signature under Node.js and its page in
-# headless Chromium (web.sh test); the match runner's tests and 20 soak games;
-# a default configure without GoogleTest, and an install; the release packages
+# under the sanitizers (sanitize.sh); a minute of fuzzing the command loop and
+# 20 s of the record readers (fuzz.sh); the protocol tests and 10 games against
+# the Windows build under wine (windows.sh test); the browser build's
+# benchmark signature under Node.js and its page in headless Chromium (web.sh
+# test); the match runner's and the reviewer's tests and 20 soak games; a
+# default configure without GoogleTest, and an install; the release packages
 # (release.sh); and the README's examples.
 #
 # Each step is one line on screen, written as it starts and finished with "ok"
@@ -59,7 +60,8 @@ sanitizer_tests="$(sed -n 's/^100% tests passed, 0 tests failed out of //p' "$ZE
                    awk '{s += $1} END {print s + 0}')"
 
 fuzz_seconds=60
-zelto_step "fuzzing the command loop for $fuzz_seconds s" bash scripts/fuzz.sh "$fuzz_seconds"
+zelto_step "fuzzing the command loop for $fuzz_seconds s and the record readers for 20 s" \
+    bash scripts/fuzz.sh "$fuzz_seconds" 20
 fuzz_inputs="$(sed -n 's/^stat::number_of_executed_units: //p' "$ZELTO_STEP_LOG")"
 
 zelto_step "building the Windows engine and running the protocol tests and 10 games under wine" \
@@ -70,7 +72,7 @@ zelto_step "building the browser page, checking its benchmark signature and play
     bash scripts/web.sh test
 web_tests="$(passed)"
 
-zelto_step "running the match runner's tests" /usr/bin/python3 -m pytest -q tests/tools
+zelto_step "running the match runner's and the reviewer's tests" /usr/bin/python3 -m pytest -q tests/tools
 tool_tests="$(passed)"
 zelto_step "playing 20 soak games" bash scripts/soak.sh 20
 soak_games="$(sed -n 's/^games \([0-9]*\),.*/\1/p' "$ZELTO_STEP_LOG")"
@@ -89,6 +91,7 @@ plain_build_and_install() {
     local doc=build/staged/usr/local/share/doc/zelto
     ls -lR build/staged
     [ -x build/staged/usr/local/bin/pbrain-zelto ]
+    [ -x build/staged/usr/local/bin/zelto-review ]
     for file in README.md README.txt LICENSE docs/protocol.md; do
         [ -f "$doc/$file" ]
     done
@@ -102,7 +105,10 @@ readme_examples() {
     # As a reader types them; every shell command in the docs must appear in
     # this file or a script it calls.
     bash scripts/run.sh
-    python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match
+    rm -f build/games.sgf
+    python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match --sgf build/games.sgf
+    build/zelto-review build/games.sgf --turn-ms 100
+    build/zelto-review build/games.sgf --game 2 --json --turn-ms 100 >/dev/null
     printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
     python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
 }

@@ -37,6 +37,16 @@ std::string SizeText(int w, int h) {
     return std::to_string(w) + "x" + std::to_string(h);
 }
 
+// Text of the record as a message shows it: on one line, control characters
+// as '?', and cut short after 24 characters.
+std::string Shown(std::string_view text) {
+    constexpr size_t LONGEST = 24;
+    std::string shown;
+    for (const char c : text.substr(0, LONGEST))
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    return text.size() > LONGEST ? shown + "..." : shown;
+}
+
 // Reads a number without sign from text[pos..], saturating far above any
 // board; false when no digit is there.
 bool ReadNumber(std::string_view text, size_t& pos, int& value) {
@@ -113,7 +123,7 @@ private:
                 Advance();
                 if (!ReadNode(read, onMain, sized)) return false;
             } else {
-                return Fail(number, std::string("unexpected '") + c + "'");
+                return Fail(number, "unexpected '" + Shown(std::string_view(&c, 1)) + "'");
             }
         } while (depth > 0);
         if (!sized) return Fail(number, "no board size (SZ)");
@@ -141,22 +151,22 @@ private:
                 values.push_back(std::move(value));
                 SkipSpace();
             }
-            if (values.empty()) return Fail(number, "property " + id + " without a value");
+            if (values.empty()) return Fail(number, "property " + Shown(id) + " without a value");
             if (!onMain) continue;
             if (id == "B" || id == "W") {
-                if (moved) return Fail(number, "two moves in one node");
+                if (moved) return Fail(number, "two moves in one node", line);
                 moved = true;
                 if (!AddMove(read, id, values, line)) return false;
             } else if (id == "AB" || id == "AW" || id == "AE") {
-                return Fail(number, "setup stones (" + id + ") are not supported");
+                return Fail(number, "setup stones (" + id + ") are not supported", line);
             } else if (id == "SZ") {
                 if (!read.game.moves.empty())
-                    return Fail(number, "board size after the first move");
-                if (!ReadSize(number, values[0], read.game)) return false;
+                    return Fail(number, "board size after the first move", line);
+                if (!ReadSize(number, values[0], line, read.game)) return false;
                 sized = true;
             } else if (id == "GM") {
                 if (Trim(values[0]) != "4")
-                    return Fail(number, "not a Gomoku record (GM[" + values[0] + "])");
+                    return Fail(number, "not a Gomoku record (GM[" + Shown(values[0]) + "])", line);
             }
         }
     }
@@ -166,22 +176,23 @@ private:
                  int line) {
         const int number = read.game.number;
         const int index = static_cast<int>(read.game.moves.size());
-        const std::string text = id + "[" + values[0] + "]";
+        const std::string text = id + "[" + Shown(values[0]) + "]";
         const std::string where = "move " + std::to_string(index + 1) + " " + text + ": ";
-        if (read.game.width == 0) return Fail(number, where + "a move before the board size (SZ)");
+        if (read.game.width == 0)
+            return Fail(number, where + "a move before the board size (SZ)", line);
         if ((id == "B") != (Mover(index) == Player::Black))
-            return Fail(number, where + PlayerName(Mover(index)) + " is to move");
+            return Fail(number, where + PlayerName(Mover(index)) + " is to move", line);
         if (values.size() != 1 || values[0].size() != 2)
-            return Fail(number, where + "not a cell (two letters, column then row)");
+            return Fail(number, where + "not a cell (two letters, column then row)", line);
         const int x = Coordinate(values[0][0]), y = Coordinate(values[0][1]);
-        if (x < 0 || y < 0) return Fail(number, where + "not a cell (letters a-z, A-Z)");
+        if (x < 0 || y < 0) return Fail(number, where + "not a cell (letters a-z, A-Z)", line);
         read.game.moves.push_back({x, y});
         read.sources.push_back({line, text});
         return true;
     }
 
     // SZ[n] or SZ[w:h], a board the engine plays.
-    bool ReadSize(int number, const std::string& value, RecordGame& game) {
+    bool ReadSize(int number, const std::string& value, int line, RecordGame& game) {
         const std::string_view v = Trim(value);
         size_t pos = 0;
         int w = 0, h = 0;
@@ -191,10 +202,13 @@ private:
             pos++;
             good = ReadNumber(v, pos, h);
         }
-        if (!good || pos != v.size()) return Fail(number, "bad board size SZ[" + value + "]");
+        if (!good || pos != v.size())
+            return Fail(number, "bad board size SZ[" + Shown(value) + "]", line);
         if (!PlayableSize(w, h))
-            return Fail(number, "a " + SizeText(w, h) +
-                                    " board, which the engine cannot play (5 to 100 a side)");
+            return Fail(
+                number,
+                "a " + SizeText(w, h) + " board, which the engine cannot play (5 to 100 a side)",
+                line);
         game.width = w;
         game.height = h;
         return true;
@@ -205,10 +219,7 @@ private:
         const int line = line_;
         Advance();
         for (;;) {
-            if (pos_ >= text_.size()) {
-                line_ = line;
-                return Fail(number, "a value '[' is not closed by ']'");
-            }
+            if (pos_ >= text_.size()) return Fail(number, "a value '[' is not closed by ']'", line);
             char c = text_[pos_];
             if (c == ']') break;
             if (c == '\\' && pos_ + 1 < text_.size()) {
@@ -244,10 +255,11 @@ private:
         while (pos_ < text_.size() && IsSpace(text_[pos_])) Advance();
     }
 
-    // Sets the message "game N, line L: what" (game 0 is left out) and fails.
-    bool Fail(int number, const std::string& what) {
+    // Sets the message "game N, line L: what" (game 0 is left out) and fails;
+    // the line is the current one unless given.
+    bool Fail(int number, const std::string& what, int line = 0) {
         error_ = number > 0 ? "game " + std::to_string(number) + ", " : "";
-        error_ += "line " + std::to_string(line_) + ": " + what;
+        error_ += "line " + std::to_string(line > 0 ? line : line_) + ": " + what;
         return false;
     }
 
@@ -323,7 +335,7 @@ bool ReadPsq(std::string_view text, std::vector<ReadGame>& games, std::string& e
         if (!PsqMove(lines[i], x, y)) break;
         // Counted from 1 in the record; a 0 becomes -1, off the board.
         read.game.moves.push_back({x - 1, y - 1});
-        read.sources.push_back({static_cast<int>(i) + 1, std::string(lines[i])});
+        read.sources.push_back({static_cast<int>(i) + 1, Shown(lines[i])});
     }
     if (!Finish(read, error)) return false;
     games.push_back(std::move(read));

@@ -42,6 +42,8 @@ TEST(ReadRecord, RefusesMalformedRecordsWithOneMessage) {
         {"(;SZ[15];B[hh];B[ii])", "move 2 B[ii]: white is to move"},
         {"(;SZ[15];B[])", "move 1 B[]: not a cell (two letters, column then row)"},
         {"(;SZ[15];B[h8])", "move 1 B[h8]: not a cell (letters a-z, A-Z)"},
+        {"(;SZ[15];B[h\nh])", "game 1, line 1: move 1 B[h?h]: not a cell"},
+        {"(;SZ[15];B[hh];W[abcdefghijklmnopqrstuvwxyz])", "W[abcdefghijklmnopqrstuvwx...]: not"},
         {"(;SZ[15];B[hh];W[pa])", "game 1, move 2 W[pa] (line 1): the cell is off the 15x15 board"},
         {"(;SZ[15];B[hh];W[hh])", "game 1, move 2 W[hh] (line 1): the cell 7,7 already holds"},
         {"(;SZ[15];B[aa])\n(;SZ[15];B[aa];W[bb];B[aa])", "game 2, move 3 B[aa] (line 2)"},

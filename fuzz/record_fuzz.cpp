@@ -1,0 +1,69 @@
+// libFuzzer target: each input is the text of a game record. The readers must
+// refuse it with one message naming the file, or give games that play out on
+// their boards again as read; the last move of the first game is then
+// reviewed under a clock that moves 10 ms at every read, so that every
+// search ends within a few answers, and its verdict must be well formed.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform.h"
+#include "record.h"
+#include "review.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+std::uint32_t g_clock;
+
+[[noreturn]] void Fail(const char* what, const std::string& detail) {
+    std::fprintf(stderr, "zelto-record-fuzz: %s: %s\n", what, detail.c_str());
+    std::abort();
+}
+
+// A game as read: on a board the engine plays, and the same when played out again.
+void CheckGame(const RecordGame& game) {
+    if (!PlayableSize(game.width, game.height)) Fail("board size", std::to_string(game.width));
+    RecordGame again = game;
+    std::string reason;
+    if (PlayOut(again, reason) >= 0 || again.winner != game.winner)
+        Fail("the game does not play out again", reason);
+}
+
+// The last move's review: a verdict names cells, which the move is not one of.
+void CheckReview(const RecordGame& game) {
+    if (game.moves.empty() || game.width * game.height > 400) return;
+    const MoveReview review = ReviewMove(game, static_cast<int>(game.moves.size()) - 1, 100);
+    const bool judged = review.verdict != Verdict::None;
+    if (judged == review.cells.empty() || judged == review.text.empty())
+        Fail("verdict without cells or text", MoveJson(review));
+    for (const TMyMove c : review.cells)
+        if (c.x == review.move.x && c.y == review.move.y)
+            Fail("verdict on a found cell", MoveJson(review));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    plat::SetTickSource(+[]() -> std::uint32_t { return g_clock += 10; });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const Record record = ReadRecord("f.sgf", text);
+    if (!record.error.empty()) {
+        if (!record.games.empty() || record.error.rfind("f.sgf: ", 0) != 0 ||
+            record.error.find('\n') != std::string::npos)
+            Fail("bad message", record.error);
+        return 0;
+    }
+    if (record.games.empty()) Fail("no game and no message", std::string(text));
+    for (const RecordGame& game : record.games) CheckGame(game);
+    CheckReview(record.games[0]);
+    return 0;
+}
