@@ -9,9 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,19 +75,20 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // The whole file, or false with the reason in `error`.
 bool ReadFile(const char* path, std::string& text, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = std::string(path) + ": cannot read: " + std::strerror(errno);
-        return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file) {
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+        // A folder opens, and fails at the first read.
+        const bool failed = std::ferror(file);
+        const int readError = errno;
+        std::fclose(file);
+        if (!failed) return true;
+        errno = readError;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) {
-        error = std::string(path) + ": cannot read";
-        return false;
-    }
-    text = content.str();
-    return true;
+    error = std::string(path) + ": cannot read: " + std::strerror(errno);
+    return false;
 }
 
 // One game's summary line.

@@ -127,6 +127,7 @@ def test_sgf_as_other_runners_write_it(tmp_path):
 
 @pytest.mark.parametrize("text, message", [
     (None, r"cannot read: No such file or directory"),
+    ("<folder>", r"cannot read: Is a directory"),
     ("", r"not an SGF or PSQ record"),
     ("\x00\x01binary", r"not an SGF or PSQ record"),
     ("(;SZ[15];B[hh];W[hh])", r"game 1, move 2 W\[hh\] \(line 1\): the cell 7,7 already holds"),
@@ -140,7 +141,9 @@ def test_sgf_as_other_runners_write_it(tmp_path):
 ])
 def test_bad_input_gets_one_message_and_fails(tmp_path, text, message):
     path = tmp_path / "bad.sgf"
-    if text is not None:
+    if text == "<folder>":
+        path.mkdir()
+    elif text is not None:
         path.write_bytes(text.encode())
     for args in ([], ["--json"]):
         done = review(path, *args)
