@@ -1,8 +1,11 @@
 // The page: a manager for one player against Zelto. It sends protocol lines
 // to the engine in its Web Worker, reads the replies, and judges the game.
+// A review (review.js) takes over the board while it is open.
+import { buildBoard, drawFive, drawReasons, drawStones } from './board.js';
 import { Game } from './game.js';
 import { reasonsOf } from './reasoning.js';
 import { DEFAULT_SIZE, MAX_SIZE, MIN_SIZE, linkOf, readLink, sgfOf } from './record.js';
+import { Review } from './review.js';
 
 const $ = (id) => document.getElementById(id);
 const boardEl = $('board');
@@ -25,7 +28,8 @@ const STATS_LINE = /time=([\d.]+) s, eval=(-?\d+), depth=(\d+), nodes=(\d+)/;
 
 let worker = null;
 let engineAlive = false;
-let engineSize = 0;   // board size of the engine's last START
+let engineSize = 0;   // board size of the engine's last START; 0 once a job has left its game unknown
+let jobs = 0;         // record and review jobs sent to the worker and not answered
 let game = null;
 let human = 1;        // the person's stone; 1 moves first
 let thinking = false; // a move has been asked for and not answered yet
@@ -48,6 +52,7 @@ function startEngine() {
   worker = own;
   engineAlive = true;
   engineSize = 0;
+  jobs = 0;
 }
 
 function stopEngine() {
@@ -60,9 +65,21 @@ function send(...lines) {
   worker.postMessage(lines.map((line) => line + '\n').join(''));
 }
 
+// Sends a record or review job. It leaves the engine's game unknown, so the
+// game in play, if any, is set up afresh before the engine's next turn.
+function post(job) {
+  if (!engineAlive) startEngine();
+  jobs++;
+  engineSize = 0;
+  worker.postMessage(job);
+}
+
 function fromEngine(message) {
+  if ('record' in message || 'reviewed' in message) jobs--;
   if ('line' in message) engineLine(message.line);
   else if ('reasoning' in message) engineReasons(message.reasoning);
+  else if ('record' in message) review.recordRead(message.record);
+  else if ('reviewed' in message) review.moveReviewed(message.reviewed);
   else if ('stderr' in message) showError('Engine: ' + message.stderr);
   else if ('exit' in message) engineStopped('ended (exit status ' + message.exit + ')');
   else if ('crash' in message) engineStopped('crashed: ' + message.crash);
@@ -84,6 +101,7 @@ function engineLine(line) {
 
 function engineStopped(why) {
   engineAlive = false;
+  review.engineStopped();
   showError("Zelto's engine " + why);
   if (game && !over) finish(human, "Zelto lost: its engine " + why, true, 'fault');
 }
@@ -118,7 +136,7 @@ function judge(x, y) {
   const five = game.five(x, y);
   const stone = game.stoneAt(x, y);
   if (five) {
-    for (const [cx, cy] of five) cellAt(cx, cy).classList.add('win');
+    drawFive(boardEl, five);
     finish(stone, stone === human ? 'You win: five in a row!' : 'Zelto wins: five in a row.', false, 'five');
   } else if (game.full()) {
     finish(0, 'Draw: the board is full.', false, 'draw');
@@ -139,19 +157,28 @@ function play(x, y) {
   game.place(x, y, human, false);
   judge(x, y);
   if (over) return;
-  // A game opened from a link reaches the engine with the first move played on it.
-  if (game.moves.slice(0, -1).some((m) => !m.sent)) {
-    askEngine(...boardBlock());
-  } else {
+  // A game opened from a link, or played on after a job, reaches the engine
+  // whole with the move played on it.
+  if (engineSize === game.size && game.moves.slice(0, -1).every((m) => m.sent)) {
     game.moves[game.moves.length - 1].sent = true;
     askEngine(`TURN ${x},${y}`);
+  } else {
+    askEngine(...boardBlock());
   }
 }
 
-// The whole game as a BOARD block in the order of play, which asks for Zelto's move.
+// The whole game as a BOARD block in the order of play, which asks for Zelto's
+// move; after a job the engine is started on the board first.
 function boardBlock() {
+  const start = engineSize === game.size ? [] : startLines(game.size);
   for (const move of game.moves) move.sent = true;
-  return ['BOARD', ...game.moves.map((m) => `${m.x},${m.y},${m.stone === zelto() ? 1 : 2}`), 'DONE'];
+  return [...start, 'BOARD', ...game.moves.map((m) => `${m.x},${m.y},${m.stone === zelto() ? 1 : 2}`), 'DONE'];
+}
+
+function startLines(size) {
+  const start = size === engineSize ? 'RESTART' : `START ${size}`;
+  engineSize = size;
+  return [start, `INFO timeout_turn ${timeEl.value}`];
 }
 
 function askEngine(...lines) {
@@ -171,20 +198,20 @@ function newGame() {
 // is Zelto's turn.
 function setUp(played, zeltoFirst) {
   const size = played.size;
-  // A turn cannot be cut short: an engine still thinking is replaced.
-  if (!engineAlive || thinking) startEngine();
-  send(size === engineSize ? 'RESTART' : `START ${size}`, `INFO timeout_turn ${timeEl.value}`);
-  engineSize = size;
+  review.close();
+  // A turn or a job cannot be cut short: an engine still busy is replaced.
+  if (!engineAlive || thinking || jobs) startEngine();
+  send(...startLines(size));
   human = zeltoFirst ? 2 : 1;
   game = played;
   over = null;
   thinking = false;
   reasons = null;
   statsEl.textContent = '';
-  errorsEl.replaceChildren();
+  clearErrors();
   const last = game.moves[game.moves.length - 1];
   cursor = last ? { x: last.x, y: last.y } : { x: size >> 1, y: size >> 1 };
-  buildBoard();
+  buildBoard(boardEl, size);
   // Black, the first player, is to move after an even number of stones.
   if (game.moves.length % 2 === human - 1) render();
   else if (game.moves.length) askEngine(...boardBlock());
@@ -200,10 +227,25 @@ function openLink(fragment) {
     showError(`This link cannot be opened: ${link.error}.`);
     return;
   }
+  if (link.reasoning !== undefined) showReasoning(link.reasoning);
+  if (link.review) {
+    review.openGame(link.game);
+    return;
+  }
   sizeEl.value = link.game.size;
   firstEl.value = link.zeltoFirst ? 'zelto' : 'you';
-  if (link.reasoning !== undefined) showReasoning(link.reasoning);
   setUp(link.game, link.zeltoFirst);
+}
+
+// Ends the game in play for a review, which then owns the board.
+function enter() {
+  if (thinking) startEngine();
+  game = null;
+  over = null;
+  thinking = false;
+  reasons = null;
+  undoEl.disabled = resignEl.disabled = true;
+  saveEl.disabled = false;
 }
 
 function showReasoning(on) {
@@ -232,7 +274,8 @@ function save() {
   const now = new Date();
   const two = (n) => String(n).padStart(2, '0');
   const today = `${now.getFullYear()}-${two(now.getMonth() + 1)}-${two(now.getDate())}`;
-  const blob = new Blob([sgfOf(game, human === 2, over, today)], { type: 'application/x-go-sgf' });
+  const sgf = review.active ? review.sgf(today) : sgfOf(game, human === 2, over, today);
+  const blob = new Blob([sgf], { type: 'application/x-go-sgf' });
   const a = document.createElement('a');
   a.href = URL.createObjectURL(blob);
   a.download = `zelto-${today}.sgf`;
@@ -246,12 +289,13 @@ function undo() {
   if (!canUndo()) return;
   for (;;) {
     const move = game.takeBack();
-    if (move.sent) send(`TAKEBACK ${move.x},${move.y}`);
+    // An engine whose game a job left unknown gets the whole game with the next move.
+    if (move.sent && engineSize === game.size) send(`TAKEBACK ${move.x},${move.y}`);
     if (move.stone === human) break;
   }
   over = null;
   reasons = null;
-  for (const cell of boardEl.querySelectorAll('.win')) cell.classList.remove('win');
+  drawFive(boardEl, null);
   render();
 }
 
@@ -271,55 +315,16 @@ function showError(text) {
   errorsEl.append(item);
 }
 
-function cellAt(x, y) {
-  return boardEl.querySelector(`[data-x="${x}"][data-y="${y}"]`);
-}
-
-function label(text) {
-  const el = document.createElement('div');
-  el.className = 'label';
-  el.textContent = text;
-  return el;
-}
-
-// Column numbers on top, row numbers on the left, then the points.
-function buildBoard() {
-  const n = game.size;
-  boardEl.style.setProperty('--n', n);
-  const parts = [label('')];
-  for (let x = 0; x < n; x++) parts.push(label(x));
-  for (let y = 0; y < n; y++) {
-    parts.push(label(y));
-    for (let x = 0; x < n; x++) {
-      const cell = document.createElement('div');
-      cell.className = 'cell';
-      cell.id = `cell-${x}-${y}`;
-      cell.setAttribute('role', 'gridcell');
-      cell.dataset.x = x;
-      cell.dataset.y = y;
-      if (x === 0) cell.classList.add('left');
-      if (x === n - 1) cell.classList.add('right');
-      if (y === 0) cell.classList.add('top');
-      if (y === n - 1) cell.classList.add('bottom');
-      parts.push(cell);
-    }
-  }
-  boardEl.replaceChildren(...parts);
+function clearErrors() {
+  errorsEl.replaceChildren();
 }
 
 function render() {
-  const last = game.moves[game.moves.length - 1];
-  for (const cell of boardEl.querySelectorAll('.cell')) {
-    const x = Number(cell.dataset.x);
-    const y = Number(cell.dataset.y);
-    const stone = game.stoneAt(x, y);
-    if (stone) cell.dataset.stone = stone;
-    else delete cell.dataset.stone;
-    cell.classList.toggle('last', !!last && last.x === x && last.y === y);
-    cell.classList.toggle('cursor', cursor.x === x && cursor.y === y);
-    cell.setAttribute('aria-label', `${x},${y} ${stone ? COLOUR[stone] : 'empty'}`);
+  if (review.active) {
+    review.render();
+    return;
   }
-  boardEl.setAttribute('aria-activedescendant', `cell-${cursor.x}-${cursor.y}`);
+  drawStones(boardEl, game, cursor);
   boardEl.classList.toggle('thinking', thinking);
   boardEl.setAttribute('aria-busy', String(thinking));
   statusEl.dataset.result = over ? String(over.winner || 'draw') : '';
@@ -330,41 +335,21 @@ function render() {
   undoEl.disabled = !canUndo();
   resignEl.disabled = !game || !!over;
   saveEl.disabled = !game;
-  showReasons();
-  // The address follows the game, so that it can be shared or kept at any time.
-  const link = linkOf(game, human === 2, reasoningEl.checked);
+  // Zelto's reasons for its last move, when they are shown and still fit the board.
+  const shown = reasoningEl.checked && reasons && reasons.moves === game.moves.length;
+  drawReasons(boardEl, reasonEl, shown ? reasons : null);
+  setAddress(linkOf(game, human === 2, reasoningEl.checked));
+}
+
+// The address follows what the page shows, so that it can be shared or kept at any time.
+function setAddress(link) {
   const hash = link === 'moves=' ? '' : '#' + link;
   if (location.hash !== hash) history.replaceState(null, '', hash || location.pathname + location.search);
 }
 
-// Shades the candidates of Zelto's last move by their value and rings the
-// cells a stage marked, when the reasoning is shown and still fits the board.
-function showReasons() {
-  const shown = reasoningEl.checked && reasons && reasons.moves === game.moves.length ? reasons : null;
-  boardEl.classList.toggle('reasoning', !!shown);
-  for (const cell of boardEl.querySelectorAll('[data-value]')) {
-    delete cell.dataset.value;
-    delete cell.dataset.mark;
-    cell.style.removeProperty('background-color');
-    cell.removeAttribute('title');
-  }
-  reasonEl.textContent = shown ? shown.text : '';
-  reasonEl.dataset.stage = shown ? shown.stage : '';
-  reasonEl.dataset.cut = shown ? shown.cut : '';
-  if (!shown) return;
-  for (const { x, y, value, mark, heat, title } of shown.cells) {
-    const cell = cellAt(x, y);
-    cell.dataset.value = value;
-    if (mark) cell.dataset.mark = mark;
-    cell.style.backgroundColor = `rgb(25 85 220 / ${(0.1 + 0.65 * heat).toFixed(3)})`;
-    cell.title = title;
-    // What the pointer shows, the cursor tells a screen reader.
-    cell.setAttribute('aria-label', `${cell.getAttribute('aria-label')}, ${title.slice(title.indexOf(' ') + 1)}`);
-  }
-}
-
 boardEl.addEventListener('click', (event) => {
   const cell = event.target.closest('.cell');
+  if (cell && review.active) review.clickCell(Number(cell.dataset.x), Number(cell.dataset.y));
   if (!cell || !game) return;
   cursor = { x: Number(cell.dataset.x), y: Number(cell.dataset.y) };
   if (!over && !thinking) play(cursor.x, cursor.y);
@@ -391,7 +376,8 @@ for (let n = MIN_SIZE; n <= MAX_SIZE; n++) {
   sizeEl.add(new Option(`${n} × ${n}`, n, n === DEFAULT_SIZE, n === DEFAULT_SIZE));
 }
 timeEl.addEventListener('change', () => {
-  if (engineAlive) send(`INFO timeout_turn ${timeEl.value}`);
+  // An engine whose game is unknown gets the time with its next START.
+  if (engineAlive && engineSize) send(`INFO timeout_turn ${timeEl.value}`);
 });
 $('new-game').addEventListener('click', newGame);
 undoEl.addEventListener('click', undo);
@@ -408,6 +394,15 @@ try {
 } catch {
   // Without storage the reasoning starts hidden.
 }
+const review = new Review({
+  post, enter, showError, clearErrors, setAddress,
+  budget: () => Number(timeEl.value),
+  playFrom: (played, zeltoFirst) => {
+    sizeEl.value = played.size;
+    firstEl.value = zeltoFirst ? 'zelto' : 'you';
+    setUp(played, zeltoFirst);
+  },
+});
 startEngine();
 if (location.hash.length > 1) openLink(location.hash.slice(1));
 else newGame();

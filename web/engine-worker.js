@@ -3,6 +3,14 @@
 // writes goes back to the page. A turn runs here, on the worker's one thread,
 // so the page stays responsive while the engine thinks. After a command that
 // ran a turn, the worker also sends the engine's reasons for that turn.
+//
+// Beside protocol text the page sends two jobs, each answered by one message
+// carrying the job's id back:
+//   { read: { id, name, text } }   -> { record: { id, ...what the reader returns } }
+//   { review: { id, width, height, moves, index, turnMs } }
+//                                   -> { reviewed: { id, ...the review of that move } }
+// A review reviews one move, so the page can stop between moves. Both leave
+// the engine's game in an unknown state: the page sets a game up anew after them.
 importScripts('zelto-web.js');
 
 const encoder = new TextEncoder();
@@ -11,11 +19,11 @@ let read = 0;
 let engine = null;
 let ended = false;
 let turned = false;  // the command being carried out ran a turn
+const queue = [];    // messages that came before the engine was loaded
 
 // Carries out every whole line queued. The engine reads its input unbuffered,
 // so what is left in `input` is exactly what it has not read yet.
 function run() {
-  if (!engine || ended) return;
   try {
     while (input.indexOf(10, read) !== -1) {
       turned = false;
@@ -24,19 +32,66 @@ function run() {
       if (turned) postMessage({ reasoning: JSON.parse(engine.UTF8ToString(engine._zelto_reasoning())) });
     }
   } catch (error) {
-    // END or the end of input ends the engine with a status; anything else
-    // is a crash. Either way it takes no more input.
-    ended = true;
-    if (error && error.name === 'ExitStatus') postMessage({ exit: error.status });
-    else postMessage({ crash: String((error && error.message) || error) });
+    died(error);
   }
   input = input.slice(read);
   read = 0;
 }
 
+// END or the end of input ends the engine with a status; anything else is a
+// crash. Either way it takes no more input.
+function died(error) {
+  ended = true;
+  if (error && error.name === 'ExitStatus') postMessage({ exit: error.status });
+  else postMessage({ crash: String((error && error.message) || error) });
+}
+
+// Calls an entry that takes strings and returns JSON text; the strings go
+// through the engine's heap, since a record can be megabytes.
+function call(entry, numbers, ...strings) {
+  const pointers = [];
+  try {
+    for (const text of strings) {
+      // A copy in the heap from _malloc (the runtime's stringToNewUTF8, by
+      // this emscripten's name for it); 0 when the heap cannot grow enough.
+      const pointer = engine.allocateUTF8(text);
+      if (!pointer) return { error: 'there is not enough memory to read it' };
+      pointers.push(pointer);
+    }
+    return JSON.parse(engine.UTF8ToString(entry(...pointers, ...numbers)));
+  } finally {
+    for (const pointer of pointers) engine._free(pointer);
+  }
+}
+
+function job(message) {
+  if ('read' in message) {
+    const { id, name, text } = message.read;
+    postMessage({ record: { ...call(engine._zelto_record_read, [], name, text), id } });
+  } else if ('review' in message) {
+    const { id, width, height, moves, index, turnMs } = message.review;
+    const reviewed = call((m) => engine._zelto_review_move(width, height, m, index, turnMs), [], moves);
+    postMessage({ reviewed: { ...reviewed, id } });
+  }
+}
+
+function handle(message) {
+  if (ended) return;
+  if (typeof message === 'string') {
+    for (const byte of encoder.encode(message)) input.push(byte);
+    run();
+    return;
+  }
+  try {
+    job(message);
+  } catch (error) {
+    died(error);
+  }
+}
+
 onmessage = (event) => {
-  for (const byte of encoder.encode(event.data)) input.push(byte);
-  run();
+  if (engine) handle(event.data);
+  else queue.push(event.data);
 };
 
 createZelto({
@@ -52,7 +107,7 @@ createZelto({
   (module) => {
     engine = module;
     postMessage({ ready: true });
-    run();
+    for (const message of queue.splice(0)) handle(message);
   },
   (error) => postMessage({ crash: 'cannot load the engine: ' + error }),
 );

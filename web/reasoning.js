@@ -17,7 +17,9 @@ const cell = ([x, y]) => `${x},${y}`;
 const either = (cells) => cells.map(cell).join(' or ');
 
 // What decided the move, as one sentence (two when time cut the threat search).
-function sentence(stage, cut, move, marked) {
+// `you` names Zelto's opponent: the person in a game, a colour in a review.
+function sentence(stage, cut, move, marked, you) {
+  const yours = you === 'you' ? 'yours' : `${you}'s`;
   const at = cell(move);
   const sequence = /^(opp|my)-(?:seq|line)(\d+)$/.exec(stage);
   // A double threat or sequence marks one cell, which a much better placed
@@ -32,30 +34,30 @@ function sentence(stage, cut, move, marked) {
     const found = mine
       ? (elsewhere ? `Zelto found a forced sequence of threats starting at ${from}`
         : `Zelto started a forced sequence of threats at ${from}`)
-      : (elsewhere ? `Zelto found that you could start a forced sequence of threats at ${from}`
-        : `Zelto took ${from}, the cell from which you could start a forced sequence of threats`);
+      : (elsewhere ? `Zelto found that ${you} could start a forced sequence of threats at ${from}`
+        : `Zelto took ${from}, the cell from which ${you} could start a forced sequence of threats`);
     if (cut) {
       return `${found}. Time ran out while it searched the sequence to depth ${depth}${lines}, ` +
-        `so it did not search it to its end and took it to win for ${mine ? 'Zelto' : 'you'}.${elsewhere}`;
+        `so it did not search it to its end and took it to win for ${mine ? 'Zelto' : you}.${elsewhere}`;
     }
     return `${found}: it searched the sequence to its end, to depth ${depth}${lines}, and every ` +
-      `defence ${mine ? 'of yours' : "of Zelto's"} loses.${elsewhere}`;
+      `defence ${mine ? `of ${yours}` : "of Zelto's"} loses.${elsewhere}`;
   }
   switch (stage) {
     case 'own-five': return `Zelto completed a five at ${at}.`;
-    case 'block-five': return `Zelto blocked a five: you would have completed five in a row at ${at}.`;
+    case 'block-five': return `Zelto blocked a five: ${you} would have completed five in a row at ${at}.`;
     case 'my-4open':
       return `Zelto made an open four at ${at}: four in a row with both ends free, ` +
-        'so you cannot stop its five.';
+        `so ${you} cannot stop its five.`;
     case 'opp-4open':
-      return `Zelto blocked an open four: at ${either(marked)} you would have made four in a row ` +
+      return `Zelto blocked an open four: at ${either(marked)} ${you} would have made four in a row ` +
         'with both ends free.';
     case 'my-2threat':
       return elsewhere ? `Zelto found a double threat at ${either(marked)}.${elsewhere}`
-        : `Zelto made a double threat at ${at}: two threats at once, and you can block only one.`;
+        : `Zelto made a double threat at ${at}: two threats at once, and ${you} can block only one.`;
     case 'opp-2threat':
-      return elsewhere ? `Zelto saw that you would make a double threat at ${either(marked)}.${elsewhere}`
-        : `Zelto took ${at}, the cell where you would have made a double threat.`;
+      return elsewhere ? `Zelto saw that ${you} would make a double threat at ${either(marked)}.${elsewhere}`
+        : `Zelto took ${at}, the cell where ${you} would have made a double threat.`;
     case 'positional':
       return `Zelto chose the best-placed candidate, ${at}: no five, open four, double threat or ` +
         'sequence of threats decided this move.';
@@ -68,7 +70,7 @@ function sentence(stage, cut, move, marked) {
 // candidate, { x, y, value, mark, heat, title }. heat runs from 0 for the
 // lowest value to 1 for the highest by rank, so that the order of candidates
 // shows even when a mark outweighs every positional score many times.
-export function reasonsOf(report) {
+export function reasonsOf(report, you = 'you') {
   const { stage, cut, move, candidates } = report;
   const top = Math.max(0, ...candidates.map((c) => c[2]));
   const values = [...new Set(candidates.map((c) => c[2]))].sort((a, b) => a - b);
@@ -80,7 +82,7 @@ export function reasonsOf(report) {
       : '');
     return { x, y, value, mark: name, heat: rank.get(value), title };
   });
-  let text = sentence(stage, cut, move, candidates.filter((c) => c[3]));
+  let text = sentence(stage, cut, move, candidates.filter((c) => c[3]), you);
   const best = cells.filter((c) => c.value === top).length;
   if (stage === 'positional' && best > 1) {
     text += ` ${best} candidates shared the best value, and it picked one of them at random.`;

@@ -190,7 +190,9 @@ def saved_game(page, downloads):
     for old in downloads.iterdir():
         old.unlink()
     page.find_element(By.ID, "save").click()
-    WebDriverWait(page, 30).until(lambda p: list(downloads.glob("*.sgf")))
+    # The file may show under its name before all of it is written.
+    WebDriverWait(page, 30, ignored_exceptions=(OSError,)).until(
+        lambda p: any(f.read_text(encoding="utf-8").endswith(")\n") for f in downloads.glob("*.sgf")))
     return read_sgf(next(downloads.glob("*.sgf")).read_text(encoding="utf-8"))
 
 
