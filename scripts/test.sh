@@ -59,10 +59,11 @@ sanitizer_passes="$(lines '^100% tests passed')"
 sanitizer_tests="$(sed -n 's/^100% tests passed, 0 tests failed out of //p' "$ZELTO_STEP_LOG" |
                    awk '{s += $1} END {print s + 0}')"
 
-fuzz_seconds=60
-zelto_step "fuzzing the command loop for $fuzz_seconds s and the record readers for 20 s" \
-    bash scripts/fuzz.sh "$fuzz_seconds" 20
+fuzz_seconds=60 record_fuzz_seconds=20
+zelto_step "fuzzing the command loop for $fuzz_seconds s and the record readers for $record_fuzz_seconds s" \
+    bash scripts/fuzz.sh "$fuzz_seconds" "$record_fuzz_seconds"
 fuzz_inputs="$(sed -n 's/^stat::number_of_executed_units: //p' "$ZELTO_STEP_LOG")"
+record_inputs="$(sed -n 's/^record readers: \([0-9]*\) inputs$/\1/p' "$ZELTO_STEP_LOG")"
 
 zelto_step "building the Windows engine and running the protocol tests and 10 games under wine" \
     bash scripts/windows.sh test
@@ -116,7 +117,8 @@ zelto_step "playing the README's examples" readme_examples
 
 echo "All $ZELTO_STEP_COUNT steps passed in $((SECONDS / 60)) min $((SECONDS % 60)) s:" \
      "$unit unit tests, $protocol protocol tests, $sanitizer_passes sanitizer passes" \
-     "($sanitizer_tests tests), $fuzz_seconds s of fuzzing ($fuzz_inputs inputs)," \
+     "($sanitizer_tests tests), $fuzz_seconds s of fuzzing ($fuzz_inputs inputs) and $record_fuzz_seconds s of the record" \
+     "readers ($record_inputs inputs)," \
      "$wine_tests protocol tests and $wine_games games under wine, $web_tests browser tests," \
-     "$tool_tests match runner tests, $soak_games soak games," \
+     "$tool_tests match runner and reviewer tests, $soak_games soak games," \
      "$release_tests protocol tests on the unpacked release engines."
