@@ -23,7 +23,48 @@ constexpr int FlagByte(int direction) {
     return std::endian::native == std::endian::little ? direction : 3 - direction;
 }
 
+// The side's threat at the listed cell `offset` along a line whose code, for
+// a stone of the side on the line's cell, is `code`: the listed cell's own
+// code is read from the stone's, the stone in its place; its cells beyond the
+// stone's four each way cannot change the answer and are read as closed.
+bool NearestThreat(int code, int offset, int side) {
+    int near = 0;
+    for (const int slot : SLOT_OFFSET) {
+        const int at = offset + slot;  // from the stone's cell
+        const int state = at == 0                     ? SideState(side)
+                          : at >= -SCAN && at <= SCAN ? (code >> LineShift(at)) & 3
+                                                      : STATE_CLOSED;
+        near |= state << LineShift(slot);
+    }
+    return (LineFlagsOf(near) & SideFlag(FLAG_FIVE | FLAG_OPEN4, side)) != 0;
+}
+
 }  // namespace
+
+trial::Lines::Lines() {
+    for (int s = 0; s < 2; s++) {
+        const int side = s == 0 ? SIDE_MINE : SIDE_OPPONENT;
+        for (int code = 0; code < LINE_CODES; code++) {
+            Line line{0, 0};
+            for (const int sign : {-1, +1})
+                for (int k = 1; k <= SCAN; k++) {
+                    const int offset = sign * k, state = (code >> LineShift(offset)) & 3;
+                    if (state == STATE_EMPTY) {
+                        // The nearest listed cell of this ray is the first.
+                        if ((line.listed & (sign < 0 ? 0x0F : 0xF0)) == 0 &&
+                            NearestThreat(code, offset, side))
+                            line.threat = static_cast<std::uint8_t>(SideFlag(FLAG_FIVE, side));
+                        line.listed |= static_cast<std::uint8_t>(1 << (LineShift(offset) / 2));
+                    } else if (state != SideState(side)) {
+                        break;
+                    }
+                }
+            of[s][code] = line;
+        }
+    }
+}
+
+const trial::Lines trial::LINES;
 
 void SearchBoard::Take() {
     taken_ = true;

@@ -33,6 +33,8 @@
 //   cell flags, one per cell (32 bits): direction d's line flags in bits 8d to 8d + 3
 //   ray set, a trial record's and a listing's (32 bits): bit 8d + i for slot i
 //     of direction d, the cell at SLOT_OFFSET[i] along that direction
+//   trial line, a constant table entry per side and line code (2 bytes):
+//     listed, bit i for slot i; threat, 0 or the side's five flag
 #pragma once
 
 #include <array>
@@ -91,31 +93,25 @@ constexpr int KeepIf(bool on) {
     return on ? ~0 : 0;
 }
 
-// The cells a ray from a stone of the side lists, from the four slots of a
-// line code on one side of the stone: an empty cell is listed, a stone of the
-// side is passed over, and the other side or the edge ends the ray. Bit i
-// stands for slot i of the half (slots 0-3 hold offsets -4..-1, so the
-// backward ray walks them from slot 3 down; slots 4-7 offsets +1..+4).
-// Indexed [0 engine, 1 opponent][the half's eight bits].
-template <bool BACKWARD>
-constexpr auto RAY_LISTED = [] {
-    std::array<std::array<std::uint8_t, 256>, 2> listed{};
-    for (int s = 0; s < 2; s++)
-        for (int half = 0; half < 256; half++) {
-            const int own = s == 0 ? STATE_MINE : STATE_OPPONENT;
-            int bits = 0;
-            for (int k = 0; k < SCAN; k++) {
-                const int slot = BACKWARD ? SCAN - 1 - k : k;
-                const int state = (half >> (2 * slot)) & 3;
-                if (state == STATE_EMPTY)
-                    bits |= 1 << slot;
-                else if (state != own)
-                    break;
-            }
-            listed[s][half] = static_cast<std::uint8_t>(bits);
-        }
-    return listed;
-}();
+// What a trial stone of one side on a cell learns from one of the cell's
+// line codes alone. `listed`: the cells its two rays along the line list, bit
+// i for slot i (an empty cell is listed, a stone of the side is passed over,
+// and the other side or the edge ends the ray). `threat`: 0, or the side's
+// five flag when the nearest listed cell on either side of the stone would
+// give the side a five or an open four along this line with the stone in
+// place. Only those two cells' own line changes with the stone (between them
+// and the stone lie stones of the side alone), and what it gives them along
+// the line lies within the stone's own four cells each way: a run through
+// the stone that makes a five or an open four does.
+struct Line {
+    std::uint8_t listed;
+    std::uint8_t threat;
+};
+struct Lines {
+    Line of[2][LINE_CODES];  // [0 engine, 1 opponent][line code]
+    Lines();                 // fills the table in place: it is too large for a stack
+};
+extern const Lines LINES;
 
 // For each listing of one line (a slot bit set when the cell is listed), a
 // mask per slot: all ones for a listed cell, 0 for the others.
@@ -125,26 +121,6 @@ constexpr auto SLOT_MASKS = [] {
         for (int slot = 0; slot < 2 * SCAN; slot++)
             masks[listed][slot] = KeepIf((listed >> slot) & 1);
     return masks;
-}();
-
-// The nearest listed cell on one side of a line, by the four listing bits of
-// that side (slots 0-3 backward, 4-7 forward, shifted down): its slot's index
-// step along the line and where the stone stands in its line code. A side
-// with nothing listed gives the cell next to the stone, and is masked.
-struct Nearest {
-    int offset;
-    int stoneShift;
-};
-template <int DIRECTION, bool FORWARD>
-constexpr auto NEAREST = [] {
-    std::array<Nearest, 16> nearest{};
-    for (int half = 0; half < 16; half++) {
-        const unsigned bits = static_cast<unsigned>(half);
-        const int slot = FORWARD ? (half == 0 ? 4 : 4 + std::countr_zero(bits))
-                                 : (half == 0 ? 3 : std::bit_width(bits) - 1);
-        nearest[half] = {SLOT_OFFSET[slot] * INDEX_STEP[DIRECTION], LineShift(-SLOT_OFFSET[slot])};
-    }
-    return nearest;
 }();
 
 }  // namespace trial
@@ -225,7 +201,7 @@ private:
     template <int DIRECTION>
     [[gnu::always_inline]] inline void ChangeLine(int p, int change);
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void AddTrialLine(int p, unsigned listed, int change, int& flags,
+    [[gnu::always_inline]] inline void AddTrialLine(int p, trial::Line line, int& flags,
                                                     int& own) const;
 
     std::uint8_t cells_[PADDED * PADDED];
@@ -284,31 +260,23 @@ inline bool Is4Open(int x, int y, int side) {
 
 // The listed cells of one line through the stone: their cell flags into
 // `flags`, and into `own` the flags of their own line with the stone read
-// into it. The stone changes what a cell's own line holds only when nothing
-// but stones of its side lie between them, which is true of the nearest
-// listed cell on each side alone: the others keep their flags. Every slot is
-// read and masked rather than branched on: which cells are listed varies too
-// much to predict.
+// into it. The stone changes what a cell's own line holds only for the
+// nearest listed cell on each side, which the line's table entry answers for:
+// the others keep their flags. Every slot is read and masked rather than
+// branched on: which cells are listed varies too much to predict.
 template <int DIRECTION>
-void SearchBoard::AddTrialLine(int p, unsigned listed, int change, int& flags, int& own) const {
+void SearchBoard::AddTrialLine(int p, trial::Line line, int& flags, int& own) const {
     constexpr int step = INDEX_STEP[DIRECTION];
-    // Read through pointers to p, so that each slot is a fixed displacement.
-    const std::uint16_t* const codes = lineCode_[DIRECTION] + p;
+    // Read through a pointer to p, so that each slot is a fixed displacement.
     const std::uint32_t* const cellFlags = lineFlags_ + p;
-    const std::array<int, 2 * SCAN>& masks = trial::SLOT_MASKS[listed];
-    const int line = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
+    const std::array<int, 2 * SCAN>& masks = trial::SLOT_MASKS[line.listed];
+    const int listed = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
         return ((static_cast<int>(cellFlags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
     }
     (std::make_integer_sequence<int, 2 * SCAN>());
-    const unsigned backward = listed & 0x0F, forward = listed >> 4;
-    const trial::Nearest back = trial::NEAREST<DIRECTION, false>[backward],
-                         ahead = trial::NEAREST<DIRECTION, true>[forward];
-    const int nearest = (LINE_FLAGS[codes[back.offset] ^ (change << back.stoneShift)] &
-                         trial::KeepIf(backward != 0)) |
-                        (LINE_FLAGS[codes[ahead.offset] ^ (change << ahead.stoneShift)] &
-                         trial::KeepIf(forward != 0));
-    flags |= line;
-    own |= (line & (DIRECTION_FLAGS << FlagShift(DIRECTION))) | (nearest << FlagShift(DIRECTION));
+    flags |= listed;
+    own |= (listed | (line.threat << FlagShift(DIRECTION))) &
+           (DIRECTION_FLAGS << FlagShift(DIRECTION));
 }
 
 // A cell's own line flags, which lack the stone, are or-ed in whole: a stone
@@ -323,14 +291,12 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
         Ensure(p);
         record = {epoch_, 0};
     }
-    const int s = side == SIDE_MINE ? 0 : 1;
-    unsigned listed[4];
+    const trial::Line(&lines)[LINE_CODES] = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
+    trial::Line line[4];
     std::uint32_t all = 0;
     for (int direction = 0; direction < 4; direction++) {
-        const int code = lineCode_[direction][p];
-        listed[direction] =
-            trial::RAY_LISTED<true>[s][code & 0xFF] | (trial::RAY_LISTED<false>[s][code >> 8] << 4);
-        all |= listed[direction] << FlagShift(direction);
+        line[direction] = lines[lineCode_[direction][p]];
+        all |= static_cast<std::uint32_t>(line[direction].listed) << FlagShift(direction);
     }
     std::uint32_t fresh = all & ~record.rays;
     if (fresh != 0) {
@@ -344,11 +310,10 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
             Ensure(p + offset * INDEX_STEP[direction]);
         }
     }
-    const int change = CELL_STATE[cells_[p]] ^ SideState(side);
     int flags = 0, own = 0;
-    AddTrialLine<0>(p, listed[0], change, flags, own);
-    AddTrialLine<1>(p, listed[1], change, flags, own);
-    AddTrialLine<2>(p, listed[2], change, flags, own);
-    AddTrialLine<3>(p, listed[3], change, flags, own);
+    AddTrialLine<0>(p, line[0], flags, own);
+    AddTrialLine<1>(p, line[1], flags, own);
+    AddTrialLine<2>(p, line[2], flags, own);
+    AddTrialLine<3>(p, line[3], flags, own);
     return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
 }

@@ -178,6 +178,48 @@ TEST(TrialStones, MatchPlainTwinOnOneCopy) {
     }
 }
 
+// The table a trial stone reads its lines from, against a plain walk along
+// one line of 17 cells, the stone in the middle: for every code of the
+// stone's own eight cells and either side, with random cells beyond them,
+// which must not change the answer.
+TEST(TrialStones, LineTableMatchesPlainWalk) {
+    g_random.seed(3);
+    for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
+        const int own = SideState(side);
+        for (int code = 0; code < LINE_CODES; code++) {
+            const trial::Line entry = trial::LINES.of[side == SIDE_MINE ? 0 : 1][code];
+            for (int beyond = 0; beyond < 4; beyond++) {
+                int line[17];  // states, line[8 + k] k cells from the stone
+                for (int k = -8; k <= 8; k++)
+                    line[8 + k] = k == 0                    ? own
+                                  : k >= -SCAN && k <= SCAN ? (code >> LineShift(k)) & 3
+                                                            : Pick(4);
+                int listed = 0;
+                bool threat = false;
+                for (const int sign : {-1, +1}) {
+                    bool nearest = true;
+                    for (int k = 1; k <= SCAN && line[8 + sign * k] != STATE_CLOSED &&
+                                    line[8 + sign * k] != (STATE_MINE ^ STATE_OPPONENT ^ own);
+                         k++) {
+                        const int q = 8 + sign * k;
+                        if (line[q] != STATE_EMPTY) continue;
+                        listed |= 1 << (sign < 0 ? SCAN - k : SCAN - 1 + k);
+                        if (!std::exchange(nearest, false)) continue;
+                        int b = 0, f = 0;
+                        while (b < SCAN && line[q - b - 1] == own) b++;
+                        while (f < SCAN && line[q + f + 1] == own) f++;
+                        threat |=
+                            b + f >= SCAN || (b + f == SCAN - 1 && line[q - b - 1] == STATE_EMPTY &&
+                                              line[q + f + 1] == STATE_EMPTY);
+                    }
+                }
+                ASSERT_EQ(entry.listed, listed) << code;
+                ASSERT_EQ(entry.threat != 0, threat) << code << " " << side;
+            }
+        }
+    }
+}
+
 // The plain twin of one ray of the positional score, read from board: an
 // opponent stone k steps away multiplies by 7 - k, an empty cell by 2, a
 // candidate mark by 1, and an engine stone or the edge ends the ray.
