@@ -45,21 +45,21 @@ trial::Lines::Lines() {
     for (int s = 0; s < 2; s++) {
         const int side = s == 0 ? SIDE_MINE : SIDE_OPPONENT;
         for (int code = 0; code < LINE_CODES; code++) {
-            Line line{0, 0};
+            int listed = 0, threat = 0;
             for (const int sign : {-1, +1})
                 for (int k = 1; k <= SCAN; k++) {
                     const int offset = sign * k, state = (code >> LineShift(offset)) & 3;
                     if (state == STATE_EMPTY) {
                         // The nearest listed cell of this ray is the first.
-                        if ((line.listed & (sign < 0 ? 0x0F : 0xF0)) == 0 &&
+                        if ((listed & (sign < 0 ? 0x0F : 0xF0)) == 0 &&
                             NearestThreat(code, offset, side))
-                            line.threat = static_cast<std::uint8_t>(SideFlag(FLAG_FIVE, side));
-                        line.listed |= static_cast<std::uint8_t>(1 << (LineShift(offset) / 2));
+                            threat = SideFlag(FLAG_FIVE, side);
+                        listed |= 1 << (LineShift(offset) / 2);
                     } else if (state != SideState(side)) {
                         break;
                     }
                 }
-            of[s][code] = line;
+            of[s][code] = static_cast<std::uint16_t>(listed | (threat << TRIAL_THREAT_SHIFT));
         }
     }
 }
@@ -123,9 +123,10 @@ void SearchBoard::ChangeLine(int p, int change) {
     unsigned char* const flags =
         reinterpret_cast<unsigned char*>(lineFlags_ + p) + FlagByte(DIRECTION);
     // The cell -offset along the line from p holds p at +offset.
+    // Unsigned, so that the code indexes the table without a sign extension.
     const auto changeOne = [&](int offset) {
         const int q = -offset * step;
-        const int line = codes[q] ^ (change << LineShift(offset));
+        const unsigned line = codes[q] ^ (static_cast<unsigned>(change) << LineShift(offset));
         codes[q] = static_cast<std::uint16_t>(line);
         flags[q * static_cast<int>(sizeof *lineFlags_)] = LINE_FLAGS[line];
     };

@@ -33,14 +33,15 @@
 //   cell flags, one per cell (32 bits): direction d's line flags in bits 8d to 8d + 3
 //   ray set, a trial record's and a listing's (32 bits): bit 8d + i for slot i
 //     of direction d, the cell at SLOT_OFFSET[i] along that direction
-//   trial line, a constant table entry per side and line code (2 bytes):
-//     listed, bit i for slot i; threat, 0 or the side's five flag
+//   trial line, a constant table entry per side and line code (16 bits):
+//     bits 15-8 threat: 0, or the side's five flag | bits 7-0 listed: bit i for slot i
 #pragma once
 
 #include <array>
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "board.h"
@@ -94,32 +95,30 @@ constexpr int KeepIf(bool on) {
 }
 
 // What a trial stone of one side on a cell learns from one of the cell's
-// line codes alone. `listed`: the cells its two rays along the line list, bit
-// i for slot i (an empty cell is listed, a stone of the side is passed over,
-// and the other side or the edge ends the ray). `threat`: 0, or the side's
-// five flag when the nearest listed cell on either side of the stone would
-// give the side a five or an open four along this line with the stone in
-// place. Only those two cells' own line changes with the stone (between them
-// and the stone lie stones of the side alone), and what it gives them along
-// the line lies within the stone's own four cells each way: a run through
-// the stone that makes a five or an open four does.
-struct Line {
-    std::uint8_t listed;
-    std::uint8_t threat;
-};
+// line codes alone, as a trial line (its layout in the block above). Its
+// listed cells: those its two rays along the line list (an empty cell is
+// listed, a stone of the side is passed over, and the other side or the edge
+// ends the ray). Its threat: whether the nearest listed cell on either side
+// of the stone would give the side a five or an open four along this line
+// with the stone in place. Only those two cells' own line changes with the
+// stone (between them and the stone lie stones of the side alone), and what
+// it gives them along the line lies within the stone's own four cells each
+// way: a run through the stone that makes a five or an open four does.
+inline constexpr int TRIAL_LISTED = 0xFF;
+inline constexpr int TRIAL_THREAT_SHIFT = 8;
 struct Lines {
-    Line of[2][LINE_CODES];  // [0 engine, 1 opponent][line code]
-    Lines();                 // fills the table in place: it is too large for a stack
+    std::uint16_t of[2][LINE_CODES];  // [0 engine, 1 opponent][line code]
+    Lines();                          // fills the table in place: it is too large for a stack
 };
 extern const Lines LINES;
 
 // For each listing of one line (a slot bit set when the cell is listed), a
 // mask per slot: all ones for a listed cell, 0 for the others.
-constexpr auto SLOT_MASKS = [] {
-    std::array<std::array<int, 2 * SCAN>, 256> masks{};
+alignas(32) constexpr auto SLOT_MASKS = [] {
+    std::array<std::array<std::uint32_t, 2 * SCAN>, 256> masks{};
     for (int listed = 0; listed < 256; listed++)
         for (int slot = 0; slot < 2 * SCAN; slot++)
-            masks[listed][slot] = KeepIf((listed >> slot) & 1);
+            masks[listed][slot] = static_cast<std::uint32_t>(KeepIf((listed >> slot) & 1));
     return masks;
 }();
 
@@ -201,8 +200,8 @@ private:
     template <int DIRECTION>
     [[gnu::always_inline]] inline void ChangeLine(int p, int change);
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void AddTrialLine(int p, trial::Line line, int& flags,
-                                                    int& own) const;
+    [[gnu::always_inline]] inline void AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
+                                                    std::uint32_t& own) const;
 
     std::uint8_t cells_[PADDED * PADDED];
     std::uint16_t lineCode_[4][PADDED * PADDED];  // by direction and cell index
@@ -265,18 +264,34 @@ inline bool Is4Open(int x, int y, int side) {
 // the others keep their flags. Every slot is read and masked rather than
 // branched on: which cells are listed varies too much to predict.
 template <int DIRECTION>
-void SearchBoard::AddTrialLine(int p, trial::Line line, int& flags, int& own) const {
+void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
+                               std::uint32_t& own) const {
     constexpr int step = INDEX_STEP[DIRECTION];
     // Read through a pointer to p, so that each slot is a fixed displacement.
     const std::uint32_t* const cellFlags = lineFlags_ + p;
-    const std::array<int, 2 * SCAN>& masks = trial::SLOT_MASKS[line.listed];
-    const int listed = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
-        return ((static_cast<int>(cellFlags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
+    const std::array<std::uint32_t, 2 * SCAN>& masks =
+        trial::SLOT_MASKS[(rays >> FlagShift(DIRECTION)) & trial::TRIAL_LISTED];
+    std::uint32_t listed;
+    if constexpr (step == 1) {
+        // The line's cells lie side by side: four slots at once, in a
+        // vector of the compiler's that needs no instruction set beyond
+        // the baseline (and is four plain words where there is none).
+        using Four = std::uint32_t __attribute__((vector_size(16)));
+        Four back, ahead, backMasks, aheadMasks;
+        std::memcpy(&back, cellFlags - SCAN, sizeof back);
+        std::memcpy(&ahead, cellFlags + 1, sizeof ahead);
+        std::memcpy(&backMasks, masks.data(), sizeof backMasks);
+        std::memcpy(&aheadMasks, masks.data() + SCAN, sizeof aheadMasks);
+        const Four both = (back & backMasks) | (ahead & aheadMasks);
+        listed = both[0] | both[1] | both[2] | both[3];
+    } else {
+        listed = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
+            return ((cellFlags[SLOT_OFFSET[SLOT] * step] & masks[SLOT]) | ...);
+        }
+        (std::make_integer_sequence<int, 2 * SCAN>());
     }
-    (std::make_integer_sequence<int, 2 * SCAN>());
     flags |= listed;
-    own |= (listed | (line.threat << FlagShift(DIRECTION))) &
-           (DIRECTION_FLAGS << FlagShift(DIRECTION));
+    own |= listed & (DIRECTION_FLAGS << FlagShift(DIRECTION));
 }
 
 // A cell's own line flags, which lack the stone, are or-ed in whole: a stone
@@ -291,13 +306,20 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
         Ensure(p);
         record = {epoch_, 0};
     }
-    const trial::Line(&lines)[LINE_CODES] = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
-    trial::Line line[4];
-    std::uint32_t all = 0;
-    for (int direction = 0; direction < 4; direction++) {
-        line[direction] = lines[lineCode_[direction][p]];
-        all |= static_cast<std::uint32_t>(line[direction].listed) << FlagShift(direction);
-    }
+    // The listed cells of the four lines as a ray set, and their threats as
+    // cell flags.
+    const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
+    const std::uint32_t line0 = lines[lineCode_[0][p]], line1 = lines[lineCode_[1][p]],
+                        line2 = lines[lineCode_[2][p]], line3 = lines[lineCode_[3][p]];
+    constexpr std::uint32_t threat = static_cast<std::uint32_t>(~trial::TRIAL_LISTED);
+    const std::uint32_t all = (line0 & trial::TRIAL_LISTED) |
+                              ((line1 & trial::TRIAL_LISTED) << FlagShift(1)) |
+                              ((line2 & trial::TRIAL_LISTED) << FlagShift(2)) |
+                              ((line3 & trial::TRIAL_LISTED) << FlagShift(3));
+    const std::uint32_t threats = ((line0 & threat) >> trial::TRIAL_THREAT_SHIFT) |
+                                  ((line1 & threat) << (FlagShift(1) - trial::TRIAL_THREAT_SHIFT)) |
+                                  ((line2 & threat) << (FlagShift(2) - trial::TRIAL_THREAT_SHIFT)) |
+                                  ((line3 & threat) << (FlagShift(3) - trial::TRIAL_THREAT_SHIFT));
     std::uint32_t fresh = all & ~record.rays;
     if (fresh != 0) {
         trial_[p] = {epoch_, record.rays | all};
@@ -310,10 +332,11 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
             Ensure(p + offset * INDEX_STEP[direction]);
         }
     }
-    int flags = 0, own = 0;
-    AddTrialLine<0>(p, line[0], flags, own);
-    AddTrialLine<1>(p, line[1], flags, own);
-    AddTrialLine<2>(p, line[2], flags, own);
-    AddTrialLine<3>(p, line[3], flags, own);
-    return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
+    std::uint32_t flags = 0, own = threats;
+    AddTrialLine<0>(p, all, flags, own);
+    AddTrialLine<1>(p, all, flags, own);
+    AddTrialLine<2>(p, all, flags, own);
+    AddTrialLine<3>(p, all, flags, own);
+    return {ThreatDirections(static_cast<int>((flags & FLAGS_MASK) | own), side),
+            ThreatDirections(static_cast<int>(own), side) != 0};
 }

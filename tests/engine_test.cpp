@@ -187,7 +187,7 @@ TEST(TrialStones, LineTableMatchesPlainWalk) {
     for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
         const int own = SideState(side);
         for (int code = 0; code < LINE_CODES; code++) {
-            const trial::Line entry = trial::LINES.of[side == SIDE_MINE ? 0 : 1][code];
+            const int entry = trial::LINES.of[side == SIDE_MINE ? 0 : 1][code];
             for (int beyond = 0; beyond < 4; beyond++) {
                 int line[17];  // states, line[8 + k] k cells from the stone
                 for (int k = -8; k <= 8; k++)
@@ -213,8 +213,10 @@ TEST(TrialStones, LineTableMatchesPlainWalk) {
                                               line[q + f + 1] == STATE_EMPTY);
                     }
                 }
-                ASSERT_EQ(entry.listed, listed) << code;
-                ASSERT_EQ(entry.threat != 0, threat) << code << " " << side;
+                ASSERT_EQ(entry & trial::TRIAL_LISTED, listed) << code;
+                ASSERT_EQ(entry >> trial::TRIAL_THREAT_SHIFT,
+                          threat ? SideFlag(FLAG_FIVE, side) : 0)
+                    << code << " " << side;
             }
         }
     }
