@@ -68,9 +68,8 @@ const trial::Lines trial::LINES;
 
 void SearchBoard::Take() {
     taken_ = true;
-    // A new epoch makes every cell's line codes stale until it is looked up.
+    // A new epoch makes every trial record mean nothing.
     if (++epoch_ == EPOCHS) {
-        std::memset(stamp_, 0, sizeof stamp_);
         std::memset(trial_, 0, sizeof trial_);
         epoch_ = 1;
     }
@@ -97,6 +96,8 @@ void SearchBoard::Take() {
         std::memset(cells + BORDER + height, CELL_OFF, BORDER);
     }
     hasMarks_ = marks != 0;
+    for (int x = 0; x < width; x++)
+        for (int y = 0; y < height; y++) Refresh(CellIndex(x, y));
 }
 
 void SearchBoard::Refresh(int p) {
@@ -109,7 +110,6 @@ void SearchBoard::Refresh(int p) {
         flags |= LINE_FLAGS[code] << FlagShift(direction);
     }
     lineFlags_[p] = static_cast<std::uint32_t>(flags);
-    stamp_[p] = static_cast<std::uint16_t>(epoch_);
 }
 
 // A changed state (`change`, the old state xor the new) of cell index p

@@ -9,18 +9,20 @@
 //     cell of the playing area and CELL_OFF on the border and on every cell
 //     beyond width x height, and every change goes through Put, which writes
 //     board and the copy together. Cell, Code and Flags assert freshness.
-//  2. The line codes and flags of a cell are valid when its stamp equals the
-//     copy's epoch: Refresh computed them from this copy and Put has kept
-//     them since. Any other stamp means nothing; Ensure makes them valid.
+//  2. While fresh, the line codes and flags of every cell of the playing
+//     area are valid: Take computes them all from the copy (a search reads
+//     most of them; one pass costs less than asking each time whether a
+//     cell's are current) and Put keeps them. Those of the border mean
+//     nothing and are never read.
 //  3. A trial record of cell p with the copy's epoch lists the cells that a
 //     trial stone on p has reached since the copy was taken: their boardValue
-//     was set to 0 as a listing would, and their line codes are valid, and so
-//     are p's own. A record of another epoch means nothing.
+//     was set to 0 as a listing would. A record of another epoch means
+//     nothing.
 //  4. hasMarks_ is set when the copy holds a code a ray treats otherwise
 //     than its line state says (a candidate mark, which a ray passes over
 //     although it is closed); a trial stone is then read by listing its rays.
-//  5. Epochs run from 1 to 65535; at the wrap every stamp and record is
-//     cleared, and 0 never matches.
+//  5. Epochs run from 1 to 65535; at the wrap every record is cleared, and 0
+//     never matches.
 //
 // Bit layouts:
 //   line code, one per cell and direction (16 bits), two bits a slot:
@@ -142,7 +144,7 @@ public:
     void Take();
 
     // The code of cell index p, and its line code and cell flags, which are
-    // valid once Ensure(p) has run (invariant 2).
+    // valid on the playing area (invariant 2).
     int Cell(int p) const {
         assert(Fresh());
         return cells_[p];
@@ -170,18 +172,14 @@ public:
         return lineFlags_ + p;
     }
     bool HasMarks() const { return hasMarks_; }
-    void Ensure(int p) {
-        if (stamp_[p] != epoch_) Refresh(p);
-    }
     // Writes one cell during the search: board, the copy and the line codes
-    // around it. Stale neighbours change as well: harmless, they are
-    // computed afresh when first looked up.
+    // around it (on the border as well: harmless, they are never read).
     void Put(int x, int y, int code);
 
     // What a trial stone of `side` on (x, y) would give the side, from its
     // line codes; the copy holds no mark. Every cell its rays would list is
     // passed to firstReach(x, y) the first time a stone on (x, y) reaches it
-    // in this copy (invariant 3), and its line codes are made valid.
+    // in this copy (invariant 3).
     template <class FirstReach>
     TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach);
 
@@ -206,7 +204,6 @@ private:
     std::uint8_t cells_[PADDED * PADDED];
     std::uint16_t lineCode_[4][PADDED * PADDED];  // by direction and cell index
     std::uint32_t lineFlags_[PADDED * PADDED];    // cell flags
-    std::uint16_t stamp_[PADDED * PADDED];        // the epoch the codes were computed in
     TrialRecord trial_[PADDED * PADDED];
     // All zero at start, so that the copy lies in zeroed memory.
     std::uint32_t epoch_ = 0;
@@ -246,15 +243,15 @@ private:
 // empty cell at each end along the direction; four or more on one side is a
 // five, not a four. Read from the copy, which must be fresh.
 inline bool Is4OpenWay(int x, int y, int side, int direction) {
-    const int p = CellIndex(x, y);
-    g_SearchBoard.Ensure(p);
-    return (g_SearchBoard.Flags(p) >> FlagShift(direction)) & SideFlag(FLAG_OPEN4, side);
+    assert(x >= 0 && y >= 0 && x < width && y < height);
+    return (g_SearchBoard.Flags(CellIndex(x, y)) >> FlagShift(direction)) &
+           SideFlag(FLAG_OPEN4, side);
 }
 
 inline bool Is4Open(int x, int y, int side) {
-    const int p = CellIndex(x, y);
-    g_SearchBoard.Ensure(p);
-    return (g_SearchBoard.Flags(p) & (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
+    assert(x >= 0 && y >= 0 && x < width && y < height);
+    return (g_SearchBoard.Flags(CellIndex(x, y)) &
+            (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
 }
 
 // The listed cells of one line through the stone: their cell flags into
@@ -299,13 +296,10 @@ void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
 // that side elsewhere on it, so the flags with the stone cover them.
 template <class FirstReach>
 TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach) {
-    assert(Fresh() && !hasMarks_);
+    assert(Fresh() && !hasMarks_ && x >= 0 && y >= 0 && x < width && y < height);
     const int p = CellIndex(x, y);
     TrialRecord record = trial_[p];
-    if (record.epoch != epoch_) {
-        Ensure(p);
-        record = {epoch_, 0};
-    }
+    if (record.epoch != epoch_) record = {epoch_, 0};
     // The listed cells of the four lines as a ray set, and their threats as
     // cell flags.
     const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
@@ -329,7 +323,6 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
             const int direction = static_cast<int>(bit / 8), offset = SLOT_OFFSET[bit % 8];
             firstReach(x + offset * DIRECTIONS[direction].dx,
                        y + offset * DIRECTIONS[direction].dy);
-            Ensure(p + offset * INDEX_STEP[direction]);
         }
     }
     std::uint32_t flags = 0, own = threats;

@@ -67,7 +67,7 @@ void WalkTrialRay(TrialWalk& walk) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY],
                   shift = FlagShift(direction);
-    SearchBoard& copy = g_SearchBoard;
+    const SearchBoard& copy = g_SearchBoard;
     const std::uint8_t* const cells = copy.CellsFrom(walk.origin);
     const std::uint16_t* const codes = copy.CodesFrom(direction, walk.origin);
     const std::uint32_t* const lineFlags = copy.FlagsFrom(walk.origin);
@@ -75,7 +75,6 @@ void WalkTrialRay(TrialWalk& walk) {
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            copy.Ensure(walk.origin + k * step);
             assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
