@@ -160,7 +160,10 @@ int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
 // where it was listed, now that the answer number `answer` of that list
 // stands on the board: the same cells, in the same order, less the answer
 // and the cells behind it on its ray. Nothing else on the board has changed
-// since, and every listed cell's boardValue is 0 already.
+// since, and every listed cell's boardValue is 0 already. The answers come in
+// list order, and nothing deeper writes this level's list: for an answer
+// after the first, the cells before the last answer still stand at the head
+// of the level below, and only the last answer itself joins them.
 void ListContinuations(int x, int y, int depth, int answer) {
     assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth]);
     const int count = g_CountMove[depth];
@@ -172,8 +175,8 @@ void ListContinuations(int x, int y, int depth, int answer) {
            sign(g_ListMove[behind][depth].y - y) == dy)
         behind++;
     g_BestMove = NO_MOVE;
-    int n = 0;
-    for (int i = 0; i < answer; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
+    if (answer > 0) g_ListMove[answer - 1][depth + 1] = g_ListMove[answer - 1][depth];
+    int n = answer;
     for (int i = behind; i < count; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
     g_CountMove[depth + 1] = n;
 #ifndef NDEBUG
