@@ -2,6 +2,8 @@
 // and keeping them up to date as trial stones come and go.
 #include "searchboard.h"
 
+#include <array>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -97,41 +99,60 @@ void SearchBoard::Take() {
     }
     hasMarks_ = marks != 0;
     for (int x = 0; x < width; x++)
-        for (int y = 0; y < height; y++) Refresh(CellIndex(x, y));
+        for (int y = 0; y < height; y++) Refresh(x, y);
 }
 
-void SearchBoard::Refresh(int p) {
+void SearchBoard::Refresh(int x, int y) {
+    const int p = CellIndex(x, y);
     int flags = 0;
     for (int direction = 0; direction < 4; direction++) {
         int code = 0;
         for (const int offset : SLOT_OFFSET)
             code |= CELL_STATE[cells_[p + offset * INDEX_STEP[direction]]] << LineShift(offset);
-        lineCode_[direction][p] = static_cast<std::uint16_t>(code);
+        lineCode_[direction][LineIndex(direction, x, y)] = static_cast<std::uint16_t>(code);
         flags |= LINE_FLAGS[code] << FlagShift(direction);
     }
     lineFlags_[p] = static_cast<std::uint32_t>(flags);
 }
 
-// A changed state (`change`, the old state xor the new) of cell index p
-// reaches the line codes of the four cells on each side of it along one
-// direction, each at a different slot, and their flags.
+// The xor that a changed state of 1 on a cell makes in the line codes of the
+// four cells before it along a line (its slots +4 down to +1 in their codes,
+// in the order they lie in memory) or after it (its slots -1 down to -4), as
+// one 64-bit word; a change of 2 or 3 is that times the change.
+constexpr std::uint64_t ChangeOfFour(bool after) {
+    std::uint64_t word = 0;
+    for (int k = 0; k < SCAN; k++) {
+        const int offset = after ? k + 1 : k - SCAN;  // of the neighbour from the cell
+        // The lane of the k-th code in memory.
+        const int lane = std::endian::native == std::endian::little ? k : SCAN - 1 - k;
+        word |= std::uint64_t{1} << (16 * lane + LineShift(-offset));
+    }
+    return word;
+}
+
+// A changed state (`change`, the old state xor the new) of cell index p, at
+// `at` in the direction's codes, reaches the line codes of the four cells on each side of it along
+// one direction, each at a different slot, and their flags. The codes lie side by side, four to a
+// word.
 template <int DIRECTION>
-void SearchBoard::ChangeLine(int p, int change) {
+void SearchBoard::ChangeLine(std::ptrdiff_t at, int p, int change) {
     constexpr int step = INDEX_STEP[DIRECTION];
-    std::uint16_t* const codes = lineCode_[DIRECTION] + p;
+    std::uint16_t* const codes = lineCode_[DIRECTION] + at;
+    const auto changeFour = [&](std::uint16_t* four, std::uint64_t pattern) {
+        std::uint64_t word;
+        std::memcpy(&word, four, sizeof word);
+        word ^= static_cast<std::uint64_t>(change) * pattern;
+        std::memcpy(four, &word, sizeof word);
+    };
+    changeFour(codes - SCAN, ChangeOfFour(false));
+    changeFour(codes + 1, ChangeOfFour(true));
     // The direction's byte of each flags word; the other three stay as they are.
     unsigned char* const flags =
         reinterpret_cast<unsigned char*>(lineFlags_ + p) + FlagByte(DIRECTION);
-    // The cell -offset along the line from p holds p at +offset.
-    // Unsigned, so that the code indexes the table without a sign extension.
-    const auto changeOne = [&](int offset) {
-        const int q = -offset * step;
-        const unsigned line = codes[q] ^ (static_cast<unsigned>(change) << LineShift(offset));
-        codes[q] = static_cast<std::uint16_t>(line);
-        flags[q * static_cast<int>(sizeof *lineFlags_)] = LINE_FLAGS[line];
-    };
+    constexpr int flagsStep = step * static_cast<int>(sizeof(std::uint32_t));
+    static_assert(sizeof *lineFlags_ == sizeof(std::uint32_t));
     [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
-        (changeOne(SLOT_OFFSET[SLOT]), ...);
+        ((flags[SLOT_OFFSET[SLOT] * flagsStep] = LINE_FLAGS[codes[SLOT_OFFSET[SLOT]]]), ...);
     }
     (std::make_integer_sequence<int, 2 * SCAN>());
 }
@@ -144,8 +165,9 @@ void SearchBoard::Put(int x, int y, int code) {
     const int change = CELL_STATE[cells_[p]] ^ CELL_STATE[code];
     cells_[p] = static_cast<std::uint8_t>(code);
     if (change == 0) return;
-    ChangeLine<0>(p, change);
-    ChangeLine<1>(p, change);
-    ChangeLine<2>(p, change);
-    ChangeLine<3>(p, change);
+    const std::array<std::ptrdiff_t, 4> at = LineIndexes(x, y);
+    ChangeLine<0>(at[0], p, change);
+    ChangeLine<1>(at[1], p, change);
+    ChangeLine<2>(at[2], p, change);
+    ChangeLine<3>(at[3], p, change);
 }

@@ -25,7 +25,7 @@
 //     never matches.
 //
 // Bit layouts:
-//   line code, one per cell and direction (16 bits), two bits a slot:
+//   line code, one per cell and direction (16 bits; at LineIndex), two bits a slot:
 //     bits   15-14 13-12 11-10 9-8 | 7-6 5-4 3-2 1-0
 //     slot     7     6     5    4  |  3   2   1   0
 //     offset  +4    +3    +2   +1  | -1  -2  -3  -4   along the direction
@@ -42,6 +42,7 @@
 #include <array>
 #include <bit>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -63,6 +64,43 @@ inline constexpr int INDEX_STEP[4] = {PADDED - 1, PADDED + 1, PADDED, 1};
 static_assert([] {
     for (int d = 0; d < 4; d++)
         if (INDEX_STEP[d] != DIRECTIONS[d].dx * PADDED + DIRECTIONS[d].dy) return false;
+    return true;
+}());
+
+// The line codes of each direction lie in their own array, laid out so that
+// the cells of one line follow each other: a cell's neighbours along the
+// direction are the entries beside its own, and four of them are one 64-bit
+// word. A row holds one line (its cells by x, or by y for the vertical one),
+// and the diagonals need a row for every sum or difference of x and y.
+inline constexpr int LINE_ROWS = 2 * PADDED - 1;
+constexpr int LineIndex(int direction, int x, int y) {
+    const int column = x + BORDER, row = y + BORDER;
+    assert(column >= 0 && row >= 0 && column < PADDED && row < PADDED);
+    switch (direction) {
+        case 0: return (column + row) * PADDED + column;
+        case 1: return (row - column + PADDED - 1) * PADDED + column;
+        case 2: return row * PADDED + column;
+        default: return column * PADDED + row;
+    }
+}
+// LineIndex of all four directions at once, from the cell index and one
+// product more.
+inline std::array<std::ptrdiff_t, 4> LineIndexes(int x, int y) {
+    const std::ptrdiff_t column = x + BORDER, row = y + BORDER;
+    const std::ptrdiff_t byColumn = column * PADDED + row, byRow = row * PADDED + column;
+    const std::array<std::ptrdiff_t, 4> indexes = {
+        byColumn + byRow - row, byRow - byColumn + row + (PADDED - 1) * PADDED, byRow, byColumn};
+    assert(indexes[0] == LineIndex(0, x, y) && indexes[1] == LineIndex(1, x, y));
+    return indexes;
+}
+static_assert([] {
+    // One step along a direction is one entry further.
+    for (int d = 0; d < 4; d++)
+        for (const int x : {-BORDER, 0, MAX_BOARD - 1})
+            for (const int y : {0, BORDER, MAX_BOARD - 1})
+                if (LineIndex(d, x + DIRECTIONS[d].dx, y + DIRECTIONS[d].dy) !=
+                    LineIndex(d, x, y) + 1)
+                    return false;
     return true;
 }());
 
@@ -149,9 +187,9 @@ public:
         assert(Fresh());
         return cells_[p];
     }
-    int Code(int direction, int p) const {
+    int Code(int direction, int x, int y) const {
         assert(Fresh());
-        return lineCode_[direction][p];
+        return lineCode_[direction][LineIndex(direction, x, y)];
     }
     int Flags(int p) const {
         assert(Fresh());
@@ -163,9 +201,10 @@ public:
         assert(Fresh());
         return cells_ + p;
     }
-    const std::uint16_t* CodesFrom(int direction, int p) const {
+    // The line codes along a direction follow each other (see LineIndex).
+    const std::uint16_t* CodesFrom(int direction, int x, int y) const {
         assert(Fresh());
-        return lineCode_[direction] + p;
+        return lineCode_[direction] + LineIndex(direction, x, y);
     }
     const std::uint32_t* FlagsFrom(int p) const {
         assert(Fresh());
@@ -184,8 +223,8 @@ public:
     TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach);
 
 private:
-    // Computes the line codes and flags of cell index p of the playing area.
-    void Refresh(int p);
+    // Computes the line codes and flags of (x, y) of the playing area.
+    void Refresh(int x, int y);
 
     // Invariant 3: the cells a trial stone on a cell has reached, and when.
     struct TrialRecord {
@@ -196,14 +235,14 @@ private:
 
     // One line each, inlined into their one caller as the speed needs.
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void ChangeLine(int p, int change);
+    [[gnu::always_inline]] inline void ChangeLine(std::ptrdiff_t at, int p, int change);
     template <int DIRECTION>
     [[gnu::always_inline]] inline void AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
                                                     std::uint32_t& own) const;
 
     std::uint8_t cells_[PADDED * PADDED];
-    std::uint16_t lineCode_[4][PADDED * PADDED];  // by direction and cell index
-    std::uint32_t lineFlags_[PADDED * PADDED];    // cell flags
+    std::uint16_t lineCode_[4][LINE_ROWS * PADDED];  // by direction and LineIndex
+    std::uint32_t lineFlags_[PADDED * PADDED];       // cell flags
     TrialRecord trial_[PADDED * PADDED];
     // All zero at start, so that the copy lies in zeroed memory.
     std::uint32_t epoch_ = 0;
@@ -303,8 +342,9 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
     // The listed cells of the four lines as a ray set, and their threats as
     // cell flags.
     const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
-    const std::uint32_t line0 = lines[lineCode_[0][p]], line1 = lines[lineCode_[1][p]],
-                        line2 = lines[lineCode_[2][p]], line3 = lines[lineCode_[3][p]];
+    const std::array<std::ptrdiff_t, 4> at = LineIndexes(x, y);
+    const std::uint32_t line0 = lines[lineCode_[0][at[0]]], line1 = lines[lineCode_[1][at[1]]],
+                        line2 = lines[lineCode_[2][at[2]]], line3 = lines[lineCode_[3][at[3]]];
     constexpr std::uint32_t threat = static_cast<std::uint32_t>(~trial::TRIAL_LISTED);
     const std::uint32_t all = (line0 & trial::TRIAL_LISTED) |
                               ((line1 & trial::TRIAL_LISTED) << FlagShift(1)) |

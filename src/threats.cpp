@@ -69,7 +69,9 @@ void WalkTrialRay(TrialWalk& walk) {
                   shift = FlagShift(direction);
     const SearchBoard& copy = g_SearchBoard;
     const std::uint8_t* const cells = copy.CellsFrom(walk.origin);
-    const std::uint16_t* const codes = copy.CodesFrom(direction, walk.origin);
+    // The codes along the line follow each other: the ray steps forward or back.
+    const std::uint16_t* const codes = copy.CodesFrom(direction, walk.x, walk.y);
+    constexpr int codeStep = RAY % 2 == 1 ? 1 : -1;
     const std::uint32_t* const lineFlags = copy.FlagsFrom(walk.origin);
     int(*const values)[MAX_BOARD] = boardValue + walk.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
@@ -79,7 +81,7 @@ void WalkTrialRay(TrialWalk& walk) {
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
             values[k * ray.dx][walk.y + k * ray.dy] = 0;
-            const int own = LINE_FLAGS[codes[k * step] ^ (walk.change << STONE_SHIFT[RAY][k])];
+            const int own = LINE_FLAGS[codes[k * codeStep] ^ (walk.change << STONE_SHIFT[RAY][k])];
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else

@@ -88,7 +88,7 @@ void CheckLines(int round) {
             int open = 0;  // the open fours of both sides in any direction
             for (int d = 0; d < 4; d++) {
                 const int flags = (all >> FlagShift(d)) & DIRECTION_FLAGS;
-                ASSERT_EQ(flags, LINE_FLAGS[g_SearchBoard.Code(d, p)]);
+                ASSERT_EQ(flags, LINE_FLAGS[g_SearchBoard.Code(d, x, y)]);
                 ASSERT_EQ(flags, PlainFlags(x, y, d)) << round << ": " << x << "," << y << "," << d;
                 for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
                     ASSERT_EQ(IsWinWay(x, y, side, d), (flags & SideFlag(FLAG_FIVE, side)) != 0);
