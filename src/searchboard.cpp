@@ -165,7 +165,7 @@ void SearchBoard::Put(int x, int y, int code) {
     const int change = CELL_STATE[cells_[p]] ^ CELL_STATE[code];
     cells_[p] = static_cast<std::uint8_t>(code);
     if (change == 0) return;
-    const std::array<std::ptrdiff_t, 4> at = LineIndexes(x, y);
+    const std::array<std::ptrdiff_t, 4> at = LineIndexes(p, x, y);
     ChangeLine<0>(at[0], p, change);
     ChangeLine<1>(at[1], p, change);
     ChangeLine<2>(at[2], p, change);

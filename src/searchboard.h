@@ -83,11 +83,11 @@ constexpr int LineIndex(int direction, int x, int y) {
         default: return column * PADDED + row;
     }
 }
-// LineIndex of all four directions at once, from the cell index and one
-// product more.
-inline std::array<std::ptrdiff_t, 4> LineIndexes(int x, int y) {
-    const std::ptrdiff_t column = x + BORDER, row = y + BORDER;
-    const std::ptrdiff_t byColumn = column * PADDED + row, byRow = row * PADDED + column;
+// LineIndex of all four directions at once for (x, y), cell index p: from
+// the cell index and one product more.
+inline std::array<std::ptrdiff_t, 4> LineIndexes(int p, int x, int y) {
+    assert(p == CellIndex(x, y));
+    const std::ptrdiff_t row = y + BORDER, byColumn = p, byRow = row * PADDED + x + BORDER;
     const std::array<std::ptrdiff_t, 4> indexes = {
         byColumn + byRow - row, byRow - byColumn + row + (PADDED - 1) * PADDED, byRow, byColumn};
     assert(indexes[0] == LineIndex(0, x, y) && indexes[1] == LineIndex(1, x, y));
@@ -319,7 +319,11 @@ void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
         std::memcpy(&backMasks, masks.data(), sizeof backMasks);
         std::memcpy(&aheadMasks, masks.data() + SCAN, sizeof aheadMasks);
         const Four both = (back & backMasks) | (ahead & aheadMasks);
-        listed = both[0] | both[1] | both[2] | both[3];
+        using Two = std::uint64_t __attribute__((vector_size(16)));
+        Two pairs;
+        std::memcpy(&pairs, &both, sizeof pairs);
+        const std::uint64_t pair = pairs[0] | pairs[1];
+        listed = static_cast<std::uint32_t>(pair | (pair >> 32));
     } else {
         listed = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
             return ((cellFlags[SLOT_OFFSET[SLOT] * step] & masks[SLOT]) | ...);
@@ -342,7 +346,7 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
     // The listed cells of the four lines as a ray set, and their threats as
     // cell flags.
     const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
-    const std::array<std::ptrdiff_t, 4> at = LineIndexes(x, y);
+    const std::array<std::ptrdiff_t, 4> at = LineIndexes(p, x, y);
     const std::uint32_t line0 = lines[lineCode_[0][at[0]]], line1 = lines[lineCode_[1][at[1]]],
                         line2 = lines[lineCode_[2][at[2]]], line3 = lines[lineCode_[3][at[3]]];
     constexpr std::uint32_t threat = static_cast<std::uint32_t>(~trial::TRIAL_LISTED);
