@@ -165,17 +165,22 @@ int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
 // since, and every listed cell's boardValue is 0 already. The answers come in
 // list order, and nothing deeper writes this level's list: for an answer
 // after the first, the cells before the last answer still stand at the head
-// of the level below, and only the last answer itself joins them.
-void ListContinuations(int x, int y, int depth, int answer) {
+// of the level below, and only the last answer itself joins them. `rayEnd`
+// is where the last answer's ray ended in the list (0 before the first): an
+// answer before it stands on that ray, which ends there for it too.
+void ListContinuations(int x, int y, int depth, int answer, int& rayEnd) {
     assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth]);
     const int count = g_CountMove[depth];
     const TMyMove a = g_ListMove[answer][depth];
-    const auto sign = [](int d) { return (d > 0) - (d < 0); };
-    const int dx = sign(a.x - x), dy = sign(a.y - y);
-    int behind = answer + 1;  // the ray's cells come one after the other, nearest first
-    while (behind < count && sign(g_ListMove[behind][depth].x - x) == dx &&
-           sign(g_ListMove[behind][depth].y - y) == dy)
-        behind++;
+    if (answer >= rayEnd) {
+        const auto sign = [](int d) { return (d > 0) - (d < 0); };
+        const int dx = sign(a.x - x), dy = sign(a.y - y);
+        rayEnd = answer + 1;  // the ray's cells come one after the other, nearest first
+        while (rayEnd < count && sign(g_ListMove[rayEnd][depth].x - x) == dx &&
+               sign(g_ListMove[rayEnd][depth].y - y) == dy)
+            rayEnd++;
+    }
+    const int behind = rayEnd;
     g_BestMove = NO_MOVE;
     if (answer > 0) g_ListMove[answer - 1][depth + 1] = g_ListMove[answer - 1][depth];
     int n = answer;
@@ -324,6 +329,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     // threat with nothing to answer it on.
     if (depth + 1 < limit) {
         ListAroundStone(x, y, attacker);
+        int rayEnd = 0;
         for (int i = 0; i < g_CountMove[depth]; i++) {
             // Out of time: no defence found, which makes every enclosing
             // answer refuted and ends the search quickly.
@@ -337,7 +343,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             const TrialStone answer(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
-            ListContinuations(x, y, depth, i);
+            ListContinuations(x, y, depth, i, rayEnd);
             // The double-threat test looks at every continuation before
             // the threat-sequence test runs, which reuses what it saw.
             TrialThreats seen[MAX_CANDIDATES];
