@@ -120,6 +120,28 @@ TEST(LineCodes, MatchPlainTwinOnRandomBoards) {
     }
 }
 
+// The same on the largest and the narrowest boards, changed on their edges
+// and corners, where the line codes lie at the ends of their rows.
+TEST(LineCodes, MatchPlainTwinOnExtremeBoards) {
+    g_random.seed(99);
+    const struct {
+        int width, height;
+    } sizes[] = {{MAX_BOARD, MAX_BOARD}, {MAX_BOARD, MIN_BOARD}, {MIN_BOARD, MAX_BOARD}};
+    for (const auto& size : sizes) {
+        NewBoard(size.width, size.height);
+        for (int x = 0; x < width; x++)
+            for (int y = 0; y < height; y++) board[x][y] = Pick(3) ? CELL_EMPTY : RandomCode(false);
+        const SearchScope scope;
+        g_SearchBoard.Use();
+        for (int change = 0; change < 40; change++) {
+            const int x = Pick(2) ? Pick(2) * (width - 1) : Pick(width);
+            const int y = Pick(2) ? Pick(2) * (height - 1) : Pick(height);
+            g_SearchBoard.Put(x, y, RandomCode(false));
+        }
+        ASSERT_NO_FATAL_FAILURE(CheckLines(size.width));
+    }
+}
+
 // The plain twin of a trial stone of the side on an empty (x, y): the
 // directions (bit d) in which a cell that its rays list would give the side a
 // five or an open four, and whether one would along its own line.
