@@ -211,9 +211,26 @@ bool TwoOrMore(int directions) {
     return (directions & (directions - 1)) != 0;
 }
 
-// CanI4Open(true) or CanOpponent4Open(true) by side.
-bool Any4Open(int side) {
-    return side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true);
+// The list positions below `count` as bits.
+std::uint64_t Below(int count) {
+    static_assert(MAX_CANDIDATES <= 64);
+    return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+// CanI4Open(true) or CanOpponent4Open(true) by side, for the continuations of
+// an answer, which stands on the board: `cells` holds, as bits of their
+// positions in the list at `depth`, the continuations that made the side an
+// open four before the answer was put. A stone of the other side never makes
+// one (it changes no run of the side and can only close an end), so no other
+// continuation can.
+bool Any4Open(int side, int depth, std::uint64_t cells) {
+    bool found = false;
+    for (; cells != 0 && !found; cells &= cells - 1) {
+        const TMyMove c = g_ListMove[std::countr_zero(cells)][depth];
+        found = Is4Open(c.x, c.y, side);
+    }
+    assert(found == (side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true)));
+    return found;
 }
 
 // The first candidate of the current depth on which `side` makes a double
@@ -329,6 +346,13 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     // threat with nothing to answer it on.
     if (depth + 1 < limit) {
         ListAroundStone(x, y, attacker);
+        // The listed cells that make the attacker an open four now: after
+        // any answer, only those can.
+        std::uint64_t openFours = 0;
+        for (int i = 0; i < g_CountMove[depth]; i++) {
+            const TMyMove c = g_ListMove[i][depth];
+            if (Is4Open(c.x, c.y, attacker)) openFours |= std::uint64_t{1} << i;
+        }
         int rayEnd = 0;
         for (int i = 0; i < g_CountMove[depth]; i++) {
             // Out of time: no defence found, which makes every enclosing
@@ -344,10 +368,13 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
             ListContinuations(x, y, depth, i, rayEnd);
+            const std::uint64_t continuations =
+                Below(i) | (Below(g_CountMove[depth]) & ~Below(rayEnd));
             // The double-threat test looks at every continuation before
             // the threat-sequence test runs, which reuses what it saw.
             TrialThreats seen[MAX_CANDIDATES];
-            defended = !(Any4Open(attacker) || Can2Threat(attacker, true, seen) ||
+            defended = !(Any4Open(attacker, depth, openFours & continuations) ||
+                         Can2Threat(attacker, true, seen) ||
                          Can1Threat(attacker, true, limit, lineOnly, seen));
             if (defended) break;
         }
