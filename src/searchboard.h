@@ -39,11 +39,13 @@
 //     bits 15-8 threat: 0, or the side's five flag | bits 7-0 listed: bit i for slot i
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -215,6 +217,11 @@ public:
     // around it (on the border as well: harmless, they are never read).
     void Put(int x, int y, int code);
 
+    // Is4Open for (x, y) as it would stand once a stone of code `code` were
+    // put on the empty (stoneX, stoneY): the stone changes at most the one
+    // line of (x, y) it lies on, which is read with the stone in place.
+    bool Is4OpenWith(int x, int y, int side, int stoneX, int stoneY, int code) const;
+
     // What a trial stone of `side` on (x, y) would give the side, from its
     // line codes; the copy holds no mark. Every cell its rays would list is
     // passed to firstReach(x, y) the first time a stone on (x, y) reaches it
@@ -291,6 +298,26 @@ inline bool Is4Open(int x, int y, int side) {
     assert(x >= 0 && y >= 0 && x < width && y < height);
     return (g_SearchBoard.Flags(CellIndex(x, y)) &
             (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
+}
+
+inline bool SearchBoard::Is4OpenWith(int x, int y, int side, int stoneX, int stoneY,
+                                     int code) const {
+    assert(Fresh() && x >= 0 && y >= 0 && x < width && y < height);
+    const int p = CellIndex(x, y);
+    std::uint32_t flags = lineFlags_[p];
+    const int dx = stoneX - x, dy = stoneY - y;
+    const int reach = std::max(std::abs(dx), std::abs(dy));
+    if (reach <= SCAN && (dx == 0 || dy == 0 || dx == dy || dx == -dy)) {
+        assert(reach > 0 && cells_[CellIndex(stoneX, stoneY)] == CELL_EMPTY);
+        // The direction, and the stone's offset along it.
+        const int direction = dx == 0 ? 3 : dy == 0 ? 2 : dx == dy ? 1 : 0;
+        const int offset = direction == 3 ? dy : dx;
+        const unsigned line = lineCode_[direction][LineIndex(direction, x, y)] ^
+                              (static_cast<unsigned>(CELL_STATE[code]) << LineShift(offset));
+        flags = (flags & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << FlagShift(direction))) |
+                (static_cast<std::uint32_t>(LINE_FLAGS[line]) << FlagShift(direction));
+    }
+    return (flags & static_cast<std::uint32_t>(SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
 }
 
 // The listed cells of one line through the stone: their cell flags into

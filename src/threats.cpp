@@ -142,14 +142,17 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
 
 #ifndef NDEBUG
 // The cells ListAroundStone would list afresh for a stone on (x, y) whose rays
-// stopSide ends, on the copy as it stands, into `cells`; their number.
-int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
+// stopSide and a stone of that side on `end` end, on the copy as it stands,
+// into `cells`; their number.
+int FreshListing(int x, int y, int stopSide, TMyMove end, TMyMove* cells) {
     const int origin = CellIndex(x, y);
     int n = 0;
     for (int r = 0; r < 8; r++)
         for (int k = 1; k <= RAY_LENGTH; k++) {
             const int code = g_SearchBoard.Cell(origin + k * RAY_INDEX_STEP[r]);
-            if (code == CELL_EMPTY)
+            if (x + k * RAYS[r].dx == end.x && y + k * RAYS[r].dy == end.y)
+                break;
+            else if (code == CELL_EMPTY)
                 cells[n++] = {x + k * RAYS[r].dx, y + k * RAYS[r].dy};
             else if (code == CELL_OFF || (code & SIDE_MASK) == stopSide)
                 break;
@@ -158,39 +161,46 @@ int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
 }
 #endif
 
-// ListAroundStone for the threat stone on (x, y) one level below `depth`,
-// where it was listed, now that the answer number `answer` of that list
-// stands on the board: the same cells, in the same order, less the answer
-// and the cells behind it on its ray. Nothing else on the board has changed
-// since, and every listed cell's boardValue is 0 already. The answers come in
-// list order, and nothing deeper writes this level's list: for an answer
-// after the first, the cells before the last answer still stand at the head
-// of the level below, and only the last answer itself joins them. `rayEnd`
-// is where the last answer's ray ended in the list (0 before the first): an
-// answer before it stands on that ray, which ends there for it too.
-void ListContinuations(int x, int y, int depth, int answer, int& rayEnd) {
-    assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth]);
+// Where the ray of the answer number `answer` of the list at `depth` around
+// the threat stone on (x, y) ends in that list: the ray's cells come one
+// after the other, nearest first. `rayEnd` is where the last answer's ray
+// ended (0 before the first): an answer before it stands on that ray, which
+// ends there for it too.
+int RayEnd(int x, int y, int depth, int answer, int rayEnd) {
+    if (answer < rayEnd) return rayEnd;
     const int count = g_CountMove[depth];
     const TMyMove a = g_ListMove[answer][depth];
-    if (answer >= rayEnd) {
-        const auto sign = [](int d) { return (d > 0) - (d < 0); };
-        const int dx = sign(a.x - x), dy = sign(a.y - y);
-        rayEnd = answer + 1;  // the ray's cells come one after the other, nearest first
-        while (rayEnd < count && sign(g_ListMove[rayEnd][depth].x - x) == dx &&
-               sign(g_ListMove[rayEnd][depth].y - y) == dy)
-            rayEnd++;
-    }
-    const int behind = rayEnd;
+    const auto sign = [](int d) { return (d > 0) - (d < 0); };
+    const int dx = sign(a.x - x), dy = sign(a.y - y);
+    int end = answer + 1;
+    while (end < count && sign(g_ListMove[end][depth].x - x) == dx &&
+           sign(g_ListMove[end][depth].y - y) == dy)
+        end++;
+    return end;
+}
+
+// ListAroundStone for the threat stone on (x, y) one level below `depth`,
+// where it was listed, for the answer number `answer` of that list, whose
+// ray ends at `behind`: the same cells, in the same order, less the answer
+// and the cells behind it on its ray, which the answer ends. Nothing else on
+// the board has changed since, and every listed cell's boardValue is 0
+// already. The answers come in list order and nothing deeper writes this
+// level's list, so the cells before an earlier answer, `head` of them, still
+// stand at the head of the level below: the head grows to this answer.
+void ListContinuations([[maybe_unused]] int x, [[maybe_unused]] int y, int depth, int answer,
+                       int behind, int& head) {
+    assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth] && head <= answer);
+    const int count = g_CountMove[depth];
     g_BestMove = NO_MOVE;
-    if (answer > 0) g_ListMove[answer - 1][depth + 1] = g_ListMove[answer - 1][depth];
+    for (; head < answer; head++) g_ListMove[head][depth + 1] = g_ListMove[head][depth];
     int n = answer;
     for (int i = behind; i < count; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
     g_CountMove[depth + 1] = n;
 #ifndef NDEBUG
     // The same as listing the rays afresh, with the answer ending its ray.
     TMyMove fresh[MAX_CANDIDATES];
-    const int answerSide = g_SearchBoard.Cell(CellIndex(a.x, a.y)) & SIDE_MASK;
-    assert(FreshListing(x, y, answerSide, fresh) == n);
+    const int answerSide = OtherSide(g_SearchBoard.Cell(CellIndex(x, y)) & SIDE_MASK);
+    assert(FreshListing(x, y, answerSide, g_ListMove[answer][depth], fresh) == n);
     for (int i = 0; i < n; i++)
         assert(fresh[i].x == g_ListMove[i][depth + 1].x &&
                fresh[i].y == g_ListMove[i][depth + 1].y);
@@ -218,18 +228,29 @@ std::uint64_t Below(int count) {
 }
 
 // CanI4Open(true) or CanOpponent4Open(true) by side, for the continuations of
-// an answer, which stands on the board: `cells` holds, as bits of their
-// positions in the list at `depth`, the continuations that made the side an
-// open four before the answer was put. A stone of the other side never makes
-// one (it changes no run of the side and can only close an end), so no other
-// continuation can.
-bool Any4Open(int side, int depth, std::uint64_t cells) {
+// the other side's answer `answer`, of code `code`, as they would stand with
+// it on the board: `continuations` holds them as bits of their positions in
+// the list at `depth`, and `openFours` those that make the side an open four
+// without it. A stone of the other side never makes one (it changes no run of
+// the side and can only close an end), so no other continuation can.
+bool Any4Open(int side, int depth, std::uint64_t continuations, std::uint64_t openFours,
+              TMyMove answer, int code) {
     bool found = false;
-    for (; cells != 0 && !found; cells &= cells - 1) {
+    for (std::uint64_t cells = continuations & openFours; cells != 0 && !found;
+         cells &= cells - 1) {
         const TMyMove c = g_ListMove[std::countr_zero(cells)][depth];
-        found = Is4Open(c.x, c.y, side);
+        found = g_SearchBoard.Is4OpenWith(c.x, c.y, side, answer.x, answer.y, code);
     }
-    assert(found == (side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true)));
+#ifndef NDEBUG
+    // The same as every continuation read with the answer on the board.
+    const TrialStone put(answer.x, answer.y, code);
+    bool any = false;
+    for (std::uint64_t cells = continuations; cells != 0; cells &= cells - 1) {
+        const TMyMove c = g_ListMove[std::countr_zero(cells)][depth];
+        any |= Is4Open(c.x, c.y, side);
+    }
+    assert(found == any);
+#endif
     return found;
 }
 
@@ -353,7 +374,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             const TMyMove c = g_ListMove[i][depth];
             if (Is4Open(c.x, c.y, attacker)) openFours |= std::uint64_t{1} << i;
         }
-        int rayEnd = 0;
+        int rayEnd = 0, head = 0;
         for (int i = 0; i < g_CountMove[depth]; i++) {
             // Out of time: no defence found, which makes every enclosing
             // answer refuted and ends the search quickly.
@@ -364,17 +385,21 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             }
             const TMyMove a = g_ListMove[i][depth];
             const DepthScope answerLevel;
-            const TrialStone answer(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
-            ListContinuations(x, y, depth, i, rayEnd);
+            rayEnd = RayEnd(x, y, depth, i, rayEnd);
             const std::uint64_t continuations =
                 Below(i) | (Below(g_CountMove[depth]) & ~Below(rayEnd));
+            // An answer that leaves the attacker an open four is refuted
+            // before it is put on the board or its continuations listed.
+            defended = !Any4Open(attacker, depth, continuations, openFours, a, defender + 1);
+            if (!defended) continue;
+            const TrialStone answer(a.x, a.y, defender + 1);
+            ListContinuations(x, y, depth, i, rayEnd, head);
             // The double-threat test looks at every continuation before
             // the threat-sequence test runs, which reuses what it saw.
             TrialThreats seen[MAX_CANDIDATES];
-            defended = !(Any4Open(attacker, depth, openFours & continuations) ||
-                         Can2Threat(attacker, true, seen) ||
+            defended = !(Can2Threat(attacker, true, seen) ||
                          Can1Threat(attacker, true, limit, lineOnly, seen));
             if (defended) break;
         }
