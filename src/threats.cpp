@@ -8,6 +8,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -217,6 +218,12 @@ bool TimeIsUp() {
     return elapsed * 100 >= budget * 95;
 }
 
+// The defender level at `depth` answers a threat only above the depth bound;
+// past it the threat counts as answered, without a look at the board.
+bool DefenderAnswers(int depth, int limit) {
+    return depth + 1 < limit;
+}
+
 bool TwoOrMore(int directions) {
     return (directions & (directions - 1)) != 0;
 }
@@ -300,7 +307,9 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
         }
         if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
-        const TrialStone stone(c.x, c.y, side + 1);
+        // A defender that will not answer does not look at the stone either.
+        std::optional<TrialStone> stone;
+        if (DefenderAnswers(depth + 1, limit)) stone.emplace(c.x, c.y, side + 1);
         if (!DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_THREAT_SEQUENCE;
             return true;
@@ -365,7 +374,7 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     bool defended = true;
     // Past the depth bound the threat counts as answered, and so does a
     // threat with nothing to answer it on.
-    if (depth + 1 < limit) {
+    if (DefenderAnswers(depth, limit)) {
         ListAroundStone(x, y, attacker);
         // The listed cells that make the attacker an open four now: after
         // any answer, only those can.
