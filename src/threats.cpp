@@ -34,11 +34,11 @@ int OtherSide(int side) {
 
 // GetAllMove for one stone of `side` on a cell of the playing area: lists, at
 // the current depth, the empty cells on its rays, which pass over the side's
-// own stones and end at the other's.
-void ListAroundStone(int x, int y, int side) {
+// own stones and end at the other's; rayEnds[r] is where ray r ends in the list.
+void ListAroundStone(int x, int y, int side, int (&rayEnds)[8]) {
     g_BestMove = NO_MOVE;
     g_CountMove[g_AktualDepth] = 0;
-    ListRays({x, y}, OtherSide(side));
+    ListRays({x, y}, OtherSide(side), rayEnds);
 }
 
 // Where a stone on the origin of a ray sits in the line code of the cell k
@@ -161,24 +161,6 @@ int FreshListing(int x, int y, int stopSide, TMyMove end, TMyMove* cells) {
     return n;
 }
 #endif
-
-// Where the ray of the answer number `answer` of the list at `depth` around
-// the threat stone on (x, y) ends in that list: the ray's cells come one
-// after the other, nearest first. `rayEnd` is where the last answer's ray
-// ended (0 before the first): an answer before it stands on that ray, which
-// ends there for it too.
-int RayEnd(int x, int y, int depth, int answer, int rayEnd) {
-    if (answer < rayEnd) return rayEnd;
-    const int count = g_CountMove[depth];
-    const TMyMove a = g_ListMove[answer][depth];
-    const auto sign = [](int d) { return (d > 0) - (d < 0); };
-    const int dx = sign(a.x - x), dy = sign(a.y - y);
-    int end = answer + 1;
-    while (end < count && sign(g_ListMove[end][depth].x - x) == dx &&
-           sign(g_ListMove[end][depth].y - y) == dy)
-        end++;
-    return end;
-}
 
 // ListAroundStone for the threat stone on (x, y) one level below `depth`,
 // where it was listed, for the answer number `answer` of that list, whose
@@ -375,7 +357,8 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     // Past the depth bound the threat counts as answered, and so does a
     // threat with nothing to answer it on.
     if (DefenderAnswers(depth, limit)) {
-        ListAroundStone(x, y, attacker);
+        int rayEnds[8];
+        ListAroundStone(x, y, attacker, rayEnds);
         // The listed cells that make the attacker an open four now: after
         // any answer, only those can.
         std::uint64_t openFours = 0;
@@ -383,8 +366,9 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             const TMyMove c = g_ListMove[i][depth];
             if (Is4Open(c.x, c.y, attacker)) openFours |= std::uint64_t{1} << i;
         }
-        int rayEnd = 0, head = 0;
-        for (int i = 0; i < g_CountMove[depth]; i++) {
+        const int count = g_CountMove[depth];
+        int ray = 0, head = 0;
+        for (int i = 0; i < count; i++) {
             // Out of time: no defence found, which makes every enclosing
             // answer refuted and ends the search quickly.
             if (TimeIsUp()) {
@@ -396,9 +380,9 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             const DepthScope answerLevel;
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
-            rayEnd = RayEnd(x, y, depth, i, rayEnd);
-            const std::uint64_t continuations =
-                Below(i) | (Below(g_CountMove[depth]) & ~Below(rayEnd));
+            while (rayEnds[ray] <= i) ray++;
+            const int rayEnd = rayEnds[ray];
+            const std::uint64_t continuations = Below(i) | (Below(count) & ~Below(rayEnd));
             // An answer that leaves the attacker an open four is refuted
             // before it is put on the board or its continuations listed.
             defended = !Any4Open(attacker, depth, continuations, openFours, a, defender + 1);
