@@ -44,8 +44,10 @@ bool NearestThreat(int code, int offset, int side) {
 }  // namespace
 
 trial::Lines::Lines() {
-    for (int s = 0; s < 2; s++) {
-        const int side = s == 0 ? SIDE_MINE : SIDE_OPPONENT;
+    // The engine's entries; the opponent's are those of the code with the
+    // two sides' stones exchanged, as the rules treat both alike.
+    {
+        const int side = SIDE_MINE;
         for (int code = 0; code < LINE_CODES; code++) {
             int listed = 0, threat = 0;
             for (const int sign : {-1, +1})
@@ -61,8 +63,17 @@ trial::Lines::Lines() {
                         break;
                     }
                 }
-            of[s][code] = static_cast<std::uint16_t>(listed | (threat << TRIAL_THREAT_SHIFT));
+            of[0][code] = static_cast<std::uint16_t>(listed | (threat << TRIAL_THREAT_SHIFT));
         }
+    }
+    static_assert((STATE_MINE ^ STATE_OPPONENT) == 3);
+    for (int code = 0; code < LINE_CODES; code++) {
+        const int exchanged = ((code & 0x5555) << 1) | ((code & 0xAAAA) >> 1);
+        const int mine = of[0][exchanged];
+        of[1][code] = static_cast<std::uint16_t>(
+            (mine & TRIAL_LISTED) | ((mine >> TRIAL_THREAT_SHIFT) != 0
+                                         ? SideFlag(FLAG_FIVE, SIDE_OPPONENT) << TRIAL_THREAT_SHIFT
+                                         : 0));
     }
 }
 
