@@ -82,6 +82,14 @@ public:
     DepthScope& operator=(const DepthScope&) = delete;
 };
 
+// A push and its pop with nothing between them that reads the depth: one
+// node, and the level below the current one reached.
+inline void CountNode() {
+    assert(g_AktualDepth + 1 < MAX_DEPTH);
+    if (g_AktualDepth + 1 > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth + 1;
+    g_MoveStats.nodes++;
+}
+
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();
 

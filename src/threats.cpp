@@ -141,6 +141,21 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
                                              [](int cx, int cy) { boardValue[cx][cy] = 0; });
 }
 
+// A trial stone's node one level below the current depth: what the stone
+// gives the side (ThreatsOfTrialStone at that level), and the node counted.
+// Without candidate marks nothing reads the depth, so the level is not
+// entered.
+[[gnu::always_inline]] inline TrialThreats TrialNode(int x, int y, int side) {
+    if (g_SearchBoard.HasMarks()) {
+        const DepthScope level;
+        return ThreatsOfTrialStone(x, y, side);
+    }
+    CountNode();
+    g_BestMove = NO_MOVE;
+    return g_SearchBoard.ThreatsOfTrialStone(x, y, side,
+                                             [](int cx, int cy) { boardValue[cx][cy] = 0; });
+}
+
 #ifndef NDEBUG
 // The cells ListAroundStone would list afresh for a stone on (x, y) whose rays
 // stopSide and a stone of that side on `end` end, on the copy as it stands,
@@ -253,11 +268,7 @@ bool Can2Threat(int side, bool testOnly, TrialThreats* seen = nullptr) {
     if (g_CountMove[depth] > 0) g_SearchBoard.Use();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        TrialThreats threats;
-        {
-            const DepthScope level;
-            threats = ThreatsOfTrialStone(c.x, c.y, side);
-        }
+        const TrialThreats threats = TrialNode(c.x, c.y, side);
         if (seen != nullptr) seen[i] = threats;
         if (TwoOrMore(threats.directions)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_DOUBLE_THREAT;
@@ -283,9 +294,11 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
         boardValue[c.x][c.y] = 0;
         // Is1Threat's node, and its answer read without the list.
         TrialThreats threats;
-        {
-            const DepthScope level;
-            threats = seen != nullptr ? seen[i] : ThreatsOfTrialStone(c.x, c.y, side);
+        if (seen != nullptr) {
+            CountNode();
+            threats = seen[i];
+        } else {
+            threats = TrialNode(c.x, c.y, side);
         }
         if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
