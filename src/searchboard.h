@@ -321,11 +321,11 @@ inline bool SearchBoard::Is4OpenWith(int x, int y, int side, int stoneX, int sto
 }
 
 // The listed cells of one line through the stone: their cell flags into
-// `flags`, and into `own` the flags of their own line with the stone read
-// into it. The stone changes what a cell's own line holds only for the
-// nearest listed cell on each side, which the line's table entry answers for:
-// the others keep their flags. Every slot is read and masked rather than
-// branched on: which cells are listed varies too much to predict.
+// `flags`, and into `own` the flags of their own line, as they stand without
+// the stone. What the stone adds to that line, for the nearest listed cell
+// on each side alone, is the line's table entry, which the caller adds. Every
+// slot is read and masked rather than branched on: which cells are listed
+// varies too much to predict.
 template <int DIRECTION>
 void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
                                std::uint32_t& own) const {
