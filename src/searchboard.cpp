@@ -127,45 +127,45 @@ void SearchBoard::Refresh(int x, int y) {
 }
 
 // The xor that a changed state of 1 on a cell makes in the line codes of the
-// four cells before it along a line (its slots +4 down to +1 in their codes,
-// in the order they lie in memory) or after it (its slots -1 down to -4), as
-// one 64-bit word; a change of 2 or 3 is that times the change.
-constexpr std::uint64_t ChangeOfFour(bool after) {
-    std::uint64_t word = 0;
-    for (int k = 0; k < SCAN; k++) {
-        const int offset = after ? k + 1 : k - SCAN;  // of the neighbour from the cell
-        // The lane of the k-th code in memory.
-        const int lane = std::endian::native == std::endian::little ? k : SCAN - 1 - k;
-        word |= std::uint64_t{1} << (16 * lane + LineShift(-offset));
-    }
-    return word;
-}
+// eight cells from four before it to three after it along a line, in the
+// order they lie in memory (lane 4 is the cell itself, whose codes do not
+// hold it); a change of 2 or 3 is that times the change.
+constexpr EightCodes CHANGE_OF_EIGHT = {
+    1 << LineShift(4),  1 << LineShift(3),  1 << LineShift(2), 1 << LineShift(1), 0,
+    1 << LineShift(-1), 1 << LineShift(-2), 1 << LineShift(-3)};
 
-// A changed state (`change`, the old state xor the new) of cell index p, at
-// `at` in the direction's codes, reaches the line codes of the four cells on each side of it along
-// one direction, each at a different slot, and their flags. The codes lie side by side, four to a
-// word.
+// A changed state of cell index p, at `at` in the direction's codes, reaches
+// the line codes of the four cells on each side of it along one direction,
+// each at a different slot, and their flags: `changes` is CHANGE_OF_EIGHT
+// times the change (the old state xor the new), `change` the change. The
+// codes lie side by side: eight of them are read, changed and written as one
+// vector, and their flags looked up from it.
 template <int DIRECTION>
-void SearchBoard::ChangeLine(std::ptrdiff_t at, int p, int change) {
+void SearchBoard::ChangeLine(std::ptrdiff_t at, int p, EightCodes changes, unsigned change) {
     constexpr int step = INDEX_STEP[DIRECTION];
     std::uint16_t* const codes = lineCode_[DIRECTION] + at;
-    const auto changeFour = [&](std::uint16_t* four, std::uint64_t pattern) {
-        std::uint64_t word;
-        std::memcpy(&word, four, sizeof word);
-        word ^= static_cast<std::uint64_t>(change) * pattern;
-        std::memcpy(four, &word, sizeof word);
-    };
-    changeFour(codes - SCAN, ChangeOfFour(false));
-    changeFour(codes + 1, ChangeOfFour(true));
+    EightCodes eight;
+    std::memcpy(&eight, codes - SCAN, sizeof eight);
+    eight ^= changes;
+    std::memcpy(codes - SCAN, &eight, sizeof eight);
+    const unsigned last = codes[SCAN] ^ (change << LineShift(-SCAN));
+    codes[SCAN] = static_cast<std::uint16_t>(last);
     // The direction's byte of each flags word; the other three stay as they are.
     unsigned char* const flags =
         reinterpret_cast<unsigned char*>(lineFlags_ + p) + FlagByte(DIRECTION);
     constexpr int flagsStep = step * static_cast<int>(sizeof(std::uint32_t));
     static_assert(sizeof *lineFlags_ == sizeof(std::uint32_t));
-    [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
-        ((flags[SLOT_OFFSET[SLOT] * flagsStep] = LINE_FLAGS[codes[SLOT_OFFSET[SLOT]]]), ...);
-    }
-    (std::make_integer_sequence<int, 2 * SCAN>());
+    // The cell at offset k along the line is lane k + 4 of the vector, or
+    // the last code.
+    static_assert(SCAN == 4);
+    flags[-4 * flagsStep] = LINE_FLAGS[eight[0]];
+    flags[-3 * flagsStep] = LINE_FLAGS[eight[1]];
+    flags[-2 * flagsStep] = LINE_FLAGS[eight[2]];
+    flags[-1 * flagsStep] = LINE_FLAGS[eight[3]];
+    flags[1 * flagsStep] = LINE_FLAGS[eight[5]];
+    flags[2 * flagsStep] = LINE_FLAGS[eight[6]];
+    flags[3 * flagsStep] = LINE_FLAGS[eight[7]];
+    flags[4 * flagsStep] = LINE_FLAGS[last];
 }
 
 void SearchBoard::Put(int x, int y, int code) {
@@ -177,8 +177,9 @@ void SearchBoard::Put(int x, int y, int code) {
     cells_[p] = static_cast<std::uint8_t>(code);
     if (change == 0) return;
     const std::array<std::ptrdiff_t, 4> at = LineIndexes(p, x, y);
-    ChangeLine<0>(at[0], p, change);
-    ChangeLine<1>(at[1], p, change);
-    ChangeLine<2>(at[2], p, change);
-    ChangeLine<3>(at[3], p, change);
+    const EightCodes changes = CHANGE_OF_EIGHT * static_cast<std::uint16_t>(change);
+    ChangeLine<0>(at[0], p, changes, static_cast<unsigned>(change));
+    ChangeLine<1>(at[1], p, changes, static_cast<unsigned>(change));
+    ChangeLine<2>(at[2], p, changes, static_cast<unsigned>(change));
+    ChangeLine<3>(at[3], p, changes, static_cast<unsigned>(change));
 }

@@ -71,9 +71,9 @@ static_assert([] {
 
 // The line codes of each direction lie in their own array, laid out so that
 // the cells of one line follow each other: a cell's neighbours along the
-// direction are the entries beside its own, and four of them are one 64-bit
-// word. A row holds one line (its cells by x, or by y for the vertical one),
-// and the diagonals need a row for every sum or difference of x and y.
+// direction are the entries beside its own, and eight of them are one vector. A row holds one line
+// (its cells by x, or by y for the vertical one), and the diagonals need a row for every sum or
+// difference of x and y.
 inline constexpr int LINE_ROWS = 2 * PADDED - 1;
 constexpr int LineIndex(int direction, int x, int y) {
     const int column = x + BORDER, row = y + BORDER;
@@ -105,6 +105,11 @@ static_assert([] {
                     return false;
     return true;
 }());
+
+// Eight line codes side by side, in a vector of the compiler's that needs no
+// instruction set beyond the baseline (and is eight plain codes where a
+// target has no vectors); lane i lies at the i-th code in memory.
+using EightCodes = std::uint16_t __attribute__((vector_size(16)));
 
 // The cell flags' layout.
 inline constexpr int DIRECTION_FLAGS = 0xF;
@@ -242,7 +247,8 @@ private:
 
     // One line each, inlined into their one caller as the speed needs.
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void ChangeLine(std::ptrdiff_t at, int p, int change);
+    [[gnu::always_inline]] inline void ChangeLine(std::ptrdiff_t at, int p, EightCodes changes,
+                                                  unsigned change);
     template <int DIRECTION>
     [[gnu::always_inline]] inline void AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
                                                     std::uint32_t& own) const;
