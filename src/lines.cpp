@@ -15,23 +15,6 @@ constexpr int Run(int code, int sign, int state) {
     return n;
 }
 
-// A five: four or more stones of the side around the cell (overlines count).
-// An open four: a run of at least four once the cell is filled, at most three
-// on either side, and an empty cell at each end.
-int FlagsOf(int code) {
-    int flags = 0;
-    for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
-        const int state = SideState(side);
-        const int backward = Run(code, -1, state), forward = Run(code, +1, state);
-        if (backward + forward >= SCAN) flags |= SideFlag(FLAG_FIVE, side);
-        if (backward < SCAN && forward < SCAN && backward + forward >= SCAN - 1 &&
-            StateAt(code, -(backward + 1)) == STATE_EMPTY &&
-            StateAt(code, forward + 1) == STATE_EMPTY)
-            flags |= SideFlag(FLAG_OPEN4, side);
-    }
-    return flags;
-}
-
 // How many cells from (x, y) along (dx, dy) lie on the board, at most SCAN.
 // Computing it once per scan keeps the cell loop free of bounds tests.
 int Reach(int x, int y, int dx, int dy) {
@@ -54,10 +37,27 @@ int BoardRun(int x, int y, int dx, int dy, int side) {
 
 }  // namespace
 
+// A five: four or more stones of the side around the cell (overlines count).
+// An open four: a run of at least four once the cell is filled, at most three
+// on either side, and an empty cell at each end.
+int LineFlagsOf(int code) {
+    int flags = 0;
+    for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
+        const int state = SideState(side);
+        const int backward = Run(code, -1, state), forward = Run(code, +1, state);
+        if (backward + forward >= SCAN) flags |= SideFlag(FLAG_FIVE, side);
+        if (backward < SCAN && forward < SCAN && backward + forward >= SCAN - 1 &&
+            StateAt(code, -(backward + 1)) == STATE_EMPTY &&
+            StateAt(code, forward + 1) == STATE_EMPTY)
+            flags |= SideFlag(FLAG_OPEN4, side);
+    }
+    return flags;
+}
+
 const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS = [] {
     std::array<std::uint8_t, LINE_CODES> flags{};
     for (int code = 0; code < LINE_CODES; code++)
-        flags[code] = static_cast<std::uint8_t>(FlagsOf(code));
+        flags[code] = static_cast<std::uint8_t>(LineFlagsOf(code));
     return flags;
 }();
 

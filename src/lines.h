@@ -62,7 +62,10 @@ inline constexpr int FLAG_OPEN4 = 4;
 inline constexpr int SideFlag(int kind, int side) {
     return side == SIDE_MINE ? kind : (kind << 1);
 }
-// Flags of every line code; filled at start-up, read-only afterwards.
+// What a line code allows, computed; a table built at start-up may call it,
+// where LINE_FLAGS may not be filled yet.
+int LineFlagsOf(int code);
+// LineFlagsOf of every line code; filled at start-up, read-only afterwards.
 extern const std::array<std::uint8_t, LINE_CODES> LINE_FLAGS;
 
 // Line patterns: what a stone of `side` on (x, y) would make, read from board.

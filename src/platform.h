@@ -34,7 +34,8 @@ private:
 // Starts a detached thread that runs fn(arg) for the life of the process.
 void StartThread(void (*fn)(void*), void* arg);
 
-// Milliseconds from a steady clock as a 32-bit count that wraps.
+// Milliseconds from a steady clock as a 32-bit count that wraps. It may move
+// in steps of a few milliseconds (the kernel tick on Linux).
 std::uint32_t GetTickCount();
 
 // Replaces the clock (tests fix it, and with it the random seed); nullptr

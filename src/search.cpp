@@ -139,19 +139,21 @@ void WalkRay(TMyMove origin, int originIndex, int stopSide, int depth,
 }
 
 template <int... RAY>
-void WalkRays(TMyMove origin, int stopSide, std::integer_sequence<int, RAY...>) {
+void WalkRays(TMyMove origin, int stopSide, int* rayEnds, std::integer_sequence<int, RAY...>) {
     const int depth = g_AktualDepth;
     assert(depth >= 0 && depth < MAX_DEPTH);
     TMyMove(*next)[LIST_DEPTHS] = g_ListMove + g_CountMove[depth];
     const int originIndex = CellIndex(origin.x, origin.y);
-    (WalkRay<RAY>(origin, originIndex, stopSide, depth, next), ...);
+    ((WalkRay<RAY>(origin, originIndex, stopSide, depth, next),
+      rayEnds[RAY] = static_cast<int>(next - g_ListMove)),
+     ...);
     g_CountMove[depth] = static_cast<int>(next - g_ListMove);
 }
 
 }  // namespace
 
-void ListRays(TMyMove origin, int stopSide) {
-    WalkRays(origin, stopSide, std::make_integer_sequence<int, 8>());
+void ListRays(TMyMove origin, int stopSide, int (&rayEnds)[8]) {
+    WalkRays(origin, stopSide, rayEnds, std::make_integer_sequence<int, 8>());
 }
 
 // Product of one ray: opponent stones close to the cell weigh most, open

@@ -82,6 +82,14 @@ public:
     DepthScope& operator=(const DepthScope&) = delete;
 };
 
+// A push and its pop with nothing between them that reads the depth: one
+// node, and the level below the current one reached.
+inline void CountNode() {
+    assert(g_AktualDepth + 1 < MAX_DEPTH);
+    if (g_AktualDepth + 1 > g_MoveStats.depth) g_MoveStats.depth = g_AktualDepth + 1;
+    g_MoveStats.nodes++;
+}
+
 void fce_SetAktualDepth(int depth);
 TMoveStats fce_GetStats();
 
@@ -90,8 +98,8 @@ void GetAllMove(TMyMove mine, TMyMove opponent);
 // GetAllMove for one origin, a cell of the playing area, on the search's copy
 // of the board, which must be fresh: lists its rays at the current depth, after the cells already
 // listed there, until stopSide ends a ray. One origin never reaches a cell
-// twice, so no cell is marked.
-void ListRays(TMyMove origin, int stopSide);
+// twice, so no cell is marked. rayEnds[r] is where the list stands after ray r.
+void ListRays(TMyMove origin, int stopSide, int (&rayEnds)[8]);
 bool BreakAddMove(int x, int y, int stopSide);
 // The positional score, read from the search's copy of the board: EvalMoves
 // takes the copy, EvalMoveWay and EvalMove need it fresh.

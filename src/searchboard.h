@@ -9,21 +9,23 @@
 //     cell of the playing area and CELL_OFF on the border and on every cell
 //     beyond width x height, and every change goes through Put, which writes
 //     board and the copy together. Cell, Code and Flags assert freshness.
-//  2. The line codes and flags of a cell are valid when its stamp equals the
-//     copy's epoch: Refresh computed them from this copy and Put has kept
-//     them since. Any other stamp means nothing; Ensure makes them valid.
+//  2. While fresh, the line codes and flags of every cell of the playing
+//     area are valid: Take computes them all from the copy (a search reads
+//     most of them; one pass costs less than asking each time whether a
+//     cell's are current) and Put keeps them. Those of the border mean
+//     nothing and are never read.
 //  3. A trial record of cell p with the copy's epoch lists the cells that a
 //     trial stone on p has reached since the copy was taken: their boardValue
-//     was set to 0 as a listing would, and their line codes are valid, and so
-//     are p's own. A record of another epoch means nothing.
+//     was set to 0 as a listing would. A record of another epoch means
+//     nothing.
 //  4. hasMarks_ is set when the copy holds a code a ray treats otherwise
 //     than its line state says (a candidate mark, which a ray passes over
 //     although it is closed); a trial stone is then read by listing its rays.
-//  5. Epochs run from 1 to 65535; at the wrap every stamp and record is
-//     cleared, and 0 never matches.
+//  5. Epochs run from 1 to 65535; at the wrap every record is cleared, and 0
+//     never matches.
 //
 // Bit layouts:
-//   line code, one per cell and direction (16 bits), two bits a slot:
+//   line code, one per cell and direction (16 bits; at LineIndex), two bits a slot:
 //     bits   15-14 13-12 11-10 9-8 | 7-6 5-4 3-2 1-0
 //     slot     7     6     5    4  |  3   2   1   0
 //     offset  +4    +3    +2   +1  | -1  -2  -3  -4   along the direction
@@ -33,12 +35,18 @@
 //   cell flags, one per cell (32 bits): direction d's line flags in bits 8d to 8d + 3
 //   ray set, a trial record's and a listing's (32 bits): bit 8d + i for slot i
 //     of direction d, the cell at SLOT_OFFSET[i] along that direction
+//   trial line, a constant table entry per side and line code (16 bits):
+//     bits 15-8 threat: 0, or the side's five flag | bits 7-0 listed: bit i for slot i
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "board.h"
@@ -60,6 +68,48 @@ static_assert([] {
         if (INDEX_STEP[d] != DIRECTIONS[d].dx * PADDED + DIRECTIONS[d].dy) return false;
     return true;
 }());
+
+// The line codes of each direction lie in their own array, laid out so that
+// the cells of one line follow each other: a cell's neighbours along the
+// direction are the entries beside its own, and eight of them are one vector. A row holds one line
+// (its cells by x, or by y for the vertical one), and the diagonals need a row for every sum or
+// difference of x and y.
+inline constexpr int LINE_ROWS = 2 * PADDED - 1;
+constexpr int LineIndex(int direction, int x, int y) {
+    const int column = x + BORDER, row = y + BORDER;
+    assert(column >= 0 && row >= 0 && column < PADDED && row < PADDED);
+    switch (direction) {
+        case 0: return (column + row) * PADDED + column;
+        case 1: return (row - column + PADDED - 1) * PADDED + column;
+        case 2: return row * PADDED + column;
+        default: return column * PADDED + row;
+    }
+}
+// LineIndex of all four directions at once for (x, y), cell index p: from
+// the cell index and one product more.
+inline std::array<std::ptrdiff_t, 4> LineIndexes(int p, int x, int y) {
+    assert(p == CellIndex(x, y));
+    const std::ptrdiff_t row = y + BORDER, byColumn = p, byRow = row * PADDED + x + BORDER;
+    const std::array<std::ptrdiff_t, 4> indexes = {
+        byColumn + byRow - row, byRow - byColumn + row + (PADDED - 1) * PADDED, byRow, byColumn};
+    assert(indexes[0] == LineIndex(0, x, y) && indexes[1] == LineIndex(1, x, y));
+    return indexes;
+}
+static_assert([] {
+    // One step along a direction is one entry further.
+    for (int d = 0; d < 4; d++)
+        for (const int x : {-BORDER, 0, MAX_BOARD - 1})
+            for (const int y : {0, BORDER, MAX_BOARD - 1})
+                if (LineIndex(d, x + DIRECTIONS[d].dx, y + DIRECTIONS[d].dy) !=
+                    LineIndex(d, x, y) + 1)
+                    return false;
+    return true;
+}());
+
+// Eight line codes side by side, in a vector of the compiler's that needs no
+// instruction set beyond the baseline (and is eight plain codes where a
+// target has no vectors); lane i lies at the i-th code in memory.
+using EightCodes = std::uint16_t __attribute__((vector_size(16)));
 
 // The cell flags' layout.
 inline constexpr int DIRECTION_FLAGS = 0xF;
@@ -91,60 +141,32 @@ constexpr int KeepIf(bool on) {
     return on ? ~0 : 0;
 }
 
-// The cells a ray from a stone of the side lists, from the four slots of a
-// line code on one side of the stone: an empty cell is listed, a stone of the
-// side is passed over, and the other side or the edge ends the ray. Bit i
-// stands for slot i of the half (slots 0-3 hold offsets -4..-1, so the
-// backward ray walks them from slot 3 down; slots 4-7 offsets +1..+4).
-// Indexed [0 engine, 1 opponent][the half's eight bits].
-template <bool BACKWARD>
-constexpr auto RAY_LISTED = [] {
-    std::array<std::array<std::uint8_t, 256>, 2> listed{};
-    for (int s = 0; s < 2; s++)
-        for (int half = 0; half < 256; half++) {
-            const int own = s == 0 ? STATE_MINE : STATE_OPPONENT;
-            int bits = 0;
-            for (int k = 0; k < SCAN; k++) {
-                const int slot = BACKWARD ? SCAN - 1 - k : k;
-                const int state = (half >> (2 * slot)) & 3;
-                if (state == STATE_EMPTY)
-                    bits |= 1 << slot;
-                else if (state != own)
-                    break;
-            }
-            listed[s][half] = static_cast<std::uint8_t>(bits);
-        }
-    return listed;
-}();
+// What a trial stone of one side on a cell learns from one of the cell's
+// line codes alone, as a trial line (its layout in the block above). Its
+// listed cells: those its two rays along the line list (an empty cell is
+// listed, a stone of the side is passed over, and the other side or the edge
+// ends the ray). Its threat: whether the nearest listed cell on either side
+// of the stone would give the side a five or an open four along this line
+// with the stone in place. Only those two cells' own line changes with the
+// stone (between them and the stone lie stones of the side alone), and what
+// it gives them along the line lies within the stone's own four cells each
+// way: a run through the stone that makes a five or an open four does.
+inline constexpr int TRIAL_LISTED = 0xFF;
+inline constexpr int TRIAL_THREAT_SHIFT = 8;
+struct Lines {
+    std::uint16_t of[2][LINE_CODES];  // [0 engine, 1 opponent][line code]
+    Lines();                          // fills the table in place: it is too large for a stack
+};
+extern const Lines LINES;
 
 // For each listing of one line (a slot bit set when the cell is listed), a
 // mask per slot: all ones for a listed cell, 0 for the others.
-constexpr auto SLOT_MASKS = [] {
-    std::array<std::array<int, 2 * SCAN>, 256> masks{};
+alignas(32) constexpr auto SLOT_MASKS = [] {
+    std::array<std::array<std::uint32_t, 2 * SCAN>, 256> masks{};
     for (int listed = 0; listed < 256; listed++)
         for (int slot = 0; slot < 2 * SCAN; slot++)
-            masks[listed][slot] = KeepIf((listed >> slot) & 1);
+            masks[listed][slot] = static_cast<std::uint32_t>(KeepIf((listed >> slot) & 1));
     return masks;
-}();
-
-// The nearest listed cell on one side of a line, by the four listing bits of
-// that side (slots 0-3 backward, 4-7 forward, shifted down): its slot's index
-// step along the line and where the stone stands in its line code. A side
-// with nothing listed gives the cell next to the stone, and is masked.
-struct Nearest {
-    int offset;
-    int stoneShift;
-};
-template <int DIRECTION, bool FORWARD>
-constexpr auto NEAREST = [] {
-    std::array<Nearest, 16> nearest{};
-    for (int half = 0; half < 16; half++) {
-        const unsigned bits = static_cast<unsigned>(half);
-        const int slot = FORWARD ? (half == 0 ? 4 : 4 + std::countr_zero(bits))
-                                 : (half == 0 ? 3 : std::bit_width(bits) - 1);
-        nearest[half] = {SLOT_OFFSET[slot] * INDEX_STEP[DIRECTION], LineShift(-SLOT_OFFSET[slot])};
-    }
-    return nearest;
 }();
 
 }  // namespace trial
@@ -167,14 +189,14 @@ public:
     void Take();
 
     // The code of cell index p, and its line code and cell flags, which are
-    // valid once Ensure(p) has run (invariant 2).
+    // valid on the playing area (invariant 2).
     int Cell(int p) const {
         assert(Fresh());
         return cells_[p];
     }
-    int Code(int direction, int p) const {
+    int Code(int direction, int x, int y) const {
         assert(Fresh());
-        return lineCode_[direction][p];
+        return lineCode_[direction][LineIndex(direction, x, y)];
     }
     int Flags(int p) const {
         assert(Fresh());
@@ -186,33 +208,35 @@ public:
         assert(Fresh());
         return cells_ + p;
     }
-    const std::uint16_t* CodesFrom(int direction, int p) const {
+    // The line codes along a direction follow each other (see LineIndex).
+    const std::uint16_t* CodesFrom(int direction, int x, int y) const {
         assert(Fresh());
-        return lineCode_[direction] + p;
+        return lineCode_[direction] + LineIndex(direction, x, y);
     }
     const std::uint32_t* FlagsFrom(int p) const {
         assert(Fresh());
         return lineFlags_ + p;
     }
     bool HasMarks() const { return hasMarks_; }
-    void Ensure(int p) {
-        if (stamp_[p] != epoch_) Refresh(p);
-    }
     // Writes one cell during the search: board, the copy and the line codes
-    // around it. Stale neighbours change as well: harmless, they are
-    // computed afresh when first looked up.
+    // around it (on the border as well: harmless, they are never read).
     void Put(int x, int y, int code);
+
+    // Is4Open for (x, y) as it would stand once a stone of code `code` were
+    // put on the empty (stoneX, stoneY): the stone changes at most the one
+    // line of (x, y) it lies on, which is read with the stone in place.
+    bool Is4OpenWith(int x, int y, int side, int stoneX, int stoneY, int code) const;
 
     // What a trial stone of `side` on (x, y) would give the side, from its
     // line codes; the copy holds no mark. Every cell its rays would list is
     // passed to firstReach(x, y) the first time a stone on (x, y) reaches it
-    // in this copy (invariant 3), and its line codes are made valid.
+    // in this copy (invariant 3).
     template <class FirstReach>
     TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach);
 
 private:
-    // Computes the line codes and flags of cell index p of the playing area.
-    void Refresh(int p);
+    // Computes the line codes and flags of (x, y) of the playing area.
+    void Refresh(int x, int y);
 
     // Invariant 3: the cells a trial stone on a cell has reached, and when.
     struct TrialRecord {
@@ -223,15 +247,15 @@ private:
 
     // One line each, inlined into their one caller as the speed needs.
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void ChangeLine(int p, int change);
+    [[gnu::always_inline]] inline void ChangeLine(std::ptrdiff_t at, int p, EightCodes changes,
+                                                  unsigned change);
     template <int DIRECTION>
-    [[gnu::always_inline]] inline void AddTrialLine(int p, unsigned listed, int change, int& flags,
-                                                    int& own) const;
+    [[gnu::always_inline]] inline void AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
+                                                    std::uint32_t& own) const;
 
     std::uint8_t cells_[PADDED * PADDED];
-    std::uint16_t lineCode_[4][PADDED * PADDED];  // by direction and cell index
-    std::uint32_t lineFlags_[PADDED * PADDED];    // cell flags
-    std::uint16_t stamp_[PADDED * PADDED];        // the epoch the codes were computed in
+    std::uint16_t lineCode_[4][LINE_ROWS * PADDED];  // by direction and LineIndex
+    std::uint32_t lineFlags_[PADDED * PADDED];       // cell flags
     TrialRecord trial_[PADDED * PADDED];
     // All zero at start, so that the copy lies in zeroed memory.
     std::uint32_t epoch_ = 0;
@@ -271,44 +295,76 @@ private:
 // empty cell at each end along the direction; four or more on one side is a
 // five, not a four. Read from the copy, which must be fresh.
 inline bool Is4OpenWay(int x, int y, int side, int direction) {
-    const int p = CellIndex(x, y);
-    g_SearchBoard.Ensure(p);
-    return (g_SearchBoard.Flags(p) >> FlagShift(direction)) & SideFlag(FLAG_OPEN4, side);
+    assert(x >= 0 && y >= 0 && x < width && y < height);
+    return (g_SearchBoard.Flags(CellIndex(x, y)) >> FlagShift(direction)) &
+           SideFlag(FLAG_OPEN4, side);
 }
 
 inline bool Is4Open(int x, int y, int side) {
+    assert(x >= 0 && y >= 0 && x < width && y < height);
+    return (g_SearchBoard.Flags(CellIndex(x, y)) &
+            (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
+}
+
+inline bool SearchBoard::Is4OpenWith(int x, int y, int side, int stoneX, int stoneY,
+                                     int code) const {
+    assert(Fresh() && x >= 0 && y >= 0 && x < width && y < height);
     const int p = CellIndex(x, y);
-    g_SearchBoard.Ensure(p);
-    return (g_SearchBoard.Flags(p) & (SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
+    std::uint32_t flags = lineFlags_[p];
+    const int dx = stoneX - x, dy = stoneY - y;
+    const int reach = std::max(std::abs(dx), std::abs(dy));
+    if (reach <= SCAN && (dx == 0 || dy == 0 || dx == dy || dx == -dy)) {
+        assert(reach > 0 && cells_[CellIndex(stoneX, stoneY)] == CELL_EMPTY);
+        // The direction, and the stone's offset along it.
+        const int direction = dx == 0 ? 3 : dy == 0 ? 2 : dx == dy ? 1 : 0;
+        const int offset = direction == 3 ? dy : dx;
+        const unsigned line = lineCode_[direction][LineIndex(direction, x, y)] ^
+                              (static_cast<unsigned>(CELL_STATE[code]) << LineShift(offset));
+        flags = (flags & ~(static_cast<std::uint32_t>(DIRECTION_FLAGS) << FlagShift(direction))) |
+                (static_cast<std::uint32_t>(LINE_FLAGS[line]) << FlagShift(direction));
+    }
+    return (flags & static_cast<std::uint32_t>(SideFlag(FLAG_OPEN4, side) * EVERY_DIRECTION)) != 0;
 }
 
 // The listed cells of one line through the stone: their cell flags into
-// `flags`, and into `own` the flags of their own line with the stone read
-// into it. The stone changes what a cell's own line holds only when nothing
-// but stones of its side lie between them, which is true of the nearest
-// listed cell on each side alone: the others keep their flags. Every slot is
-// read and masked rather than branched on: which cells are listed varies too
-// much to predict.
+// `flags`, and into `own` the flags of their own line, as they stand without
+// the stone. What the stone adds to that line, for the nearest listed cell
+// on each side alone, is the line's table entry, which the caller adds. Every
+// slot is read and masked rather than branched on: which cells are listed
+// varies too much to predict.
 template <int DIRECTION>
-void SearchBoard::AddTrialLine(int p, unsigned listed, int change, int& flags, int& own) const {
+void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
+                               std::uint32_t& own) const {
     constexpr int step = INDEX_STEP[DIRECTION];
-    // Read through pointers to p, so that each slot is a fixed displacement.
-    const std::uint16_t* const codes = lineCode_[DIRECTION] + p;
+    // Read through a pointer to p, so that each slot is a fixed displacement.
     const std::uint32_t* const cellFlags = lineFlags_ + p;
-    const std::array<int, 2 * SCAN>& masks = trial::SLOT_MASKS[listed];
-    const int line = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
-        return ((static_cast<int>(cellFlags[SLOT_OFFSET[SLOT] * step]) & masks[SLOT]) | ...);
+    const std::array<std::uint32_t, 2 * SCAN>& masks =
+        trial::SLOT_MASKS[(rays >> FlagShift(DIRECTION)) & trial::TRIAL_LISTED];
+    std::uint32_t listed;
+    if constexpr (step == 1) {
+        // The line's cells lie side by side: four slots at once, in a
+        // vector of the compiler's that needs no instruction set beyond
+        // the baseline (and is four plain words where there is none).
+        using Four = std::uint32_t __attribute__((vector_size(16)));
+        Four back, ahead, backMasks, aheadMasks;
+        std::memcpy(&back, cellFlags - SCAN, sizeof back);
+        std::memcpy(&ahead, cellFlags + 1, sizeof ahead);
+        std::memcpy(&backMasks, masks.data(), sizeof backMasks);
+        std::memcpy(&aheadMasks, masks.data() + SCAN, sizeof aheadMasks);
+        const Four both = (back & backMasks) | (ahead & aheadMasks);
+        using Two = std::uint64_t __attribute__((vector_size(16)));
+        Two pairs;
+        std::memcpy(&pairs, &both, sizeof pairs);
+        const std::uint64_t pair = pairs[0] | pairs[1];
+        listed = static_cast<std::uint32_t>(pair | (pair >> 32));
+    } else {
+        listed = [&]<int... SLOT>(std::integer_sequence<int, SLOT...>) {
+            return ((cellFlags[SLOT_OFFSET[SLOT] * step] & masks[SLOT]) | ...);
+        }
+        (std::make_integer_sequence<int, 2 * SCAN>());
     }
-    (std::make_integer_sequence<int, 2 * SCAN>());
-    const unsigned backward = listed & 0x0F, forward = listed >> 4;
-    const trial::Nearest back = trial::NEAREST<DIRECTION, false>[backward],
-                         ahead = trial::NEAREST<DIRECTION, true>[forward];
-    const int nearest = (LINE_FLAGS[codes[back.offset] ^ (change << back.stoneShift)] &
-                         trial::KeepIf(backward != 0)) |
-                        (LINE_FLAGS[codes[ahead.offset] ^ (change << ahead.stoneShift)] &
-                         trial::KeepIf(forward != 0));
-    flags |= line;
-    own |= (line & (DIRECTION_FLAGS << FlagShift(DIRECTION))) | (nearest << FlagShift(DIRECTION));
+    flags |= listed;
+    own |= listed & (DIRECTION_FLAGS << FlagShift(DIRECTION));
 }
 
 // A cell's own line flags, which lack the stone, are or-ed in whole: a stone
@@ -316,22 +372,25 @@ void SearchBoard::AddTrialLine(int p, unsigned listed, int change, int& flags, i
 // that side elsewhere on it, so the flags with the stone cover them.
 template <class FirstReach>
 TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach) {
-    assert(Fresh() && !hasMarks_);
+    assert(Fresh() && !hasMarks_ && x >= 0 && y >= 0 && x < width && y < height);
     const int p = CellIndex(x, y);
     TrialRecord record = trial_[p];
-    if (record.epoch != epoch_) {
-        Ensure(p);
-        record = {epoch_, 0};
-    }
-    const int s = side == SIDE_MINE ? 0 : 1;
-    unsigned listed[4];
-    std::uint32_t all = 0;
-    for (int direction = 0; direction < 4; direction++) {
-        const int code = lineCode_[direction][p];
-        listed[direction] =
-            trial::RAY_LISTED<true>[s][code & 0xFF] | (trial::RAY_LISTED<false>[s][code >> 8] << 4);
-        all |= listed[direction] << FlagShift(direction);
-    }
+    if (record.epoch != epoch_) record = {epoch_, 0};
+    // The listed cells of the four lines as a ray set, and their threats as
+    // cell flags.
+    const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
+    const std::array<std::ptrdiff_t, 4> at = LineIndexes(p, x, y);
+    const std::uint32_t line0 = lines[lineCode_[0][at[0]]], line1 = lines[lineCode_[1][at[1]]],
+                        line2 = lines[lineCode_[2][at[2]]], line3 = lines[lineCode_[3][at[3]]];
+    constexpr std::uint32_t threat = static_cast<std::uint32_t>(~trial::TRIAL_LISTED);
+    const std::uint32_t all = (line0 & trial::TRIAL_LISTED) |
+                              ((line1 & trial::TRIAL_LISTED) << FlagShift(1)) |
+                              ((line2 & trial::TRIAL_LISTED) << FlagShift(2)) |
+                              ((line3 & trial::TRIAL_LISTED) << FlagShift(3));
+    const std::uint32_t threats = ((line0 & threat) >> trial::TRIAL_THREAT_SHIFT) |
+                                  ((line1 & threat) << (FlagShift(1) - trial::TRIAL_THREAT_SHIFT)) |
+                                  ((line2 & threat) << (FlagShift(2) - trial::TRIAL_THREAT_SHIFT)) |
+                                  ((line3 & threat) << (FlagShift(3) - trial::TRIAL_THREAT_SHIFT));
     std::uint32_t fresh = all & ~record.rays;
     if (fresh != 0) {
         trial_[p] = {epoch_, record.rays | all};
@@ -341,14 +400,13 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
             const int direction = static_cast<int>(bit / 8), offset = SLOT_OFFSET[bit % 8];
             firstReach(x + offset * DIRECTIONS[direction].dx,
                        y + offset * DIRECTIONS[direction].dy);
-            Ensure(p + offset * INDEX_STEP[direction]);
         }
     }
-    const int change = CELL_STATE[cells_[p]] ^ SideState(side);
-    int flags = 0, own = 0;
-    AddTrialLine<0>(p, listed[0], change, flags, own);
-    AddTrialLine<1>(p, listed[1], change, flags, own);
-    AddTrialLine<2>(p, listed[2], change, flags, own);
-    AddTrialLine<3>(p, listed[3], change, flags, own);
-    return {ThreatDirections((flags & FLAGS_MASK) | own, side), ThreatDirections(own, side) != 0};
+    std::uint32_t flags = 0, own = threats;
+    AddTrialLine<0>(p, all, flags, own);
+    AddTrialLine<1>(p, all, flags, own);
+    AddTrialLine<2>(p, all, flags, own);
+    AddTrialLine<3>(p, all, flags, own);
+    return {ThreatDirections(static_cast<int>((flags & FLAGS_MASK) | own), side),
+            ThreatDirections(static_cast<int>(own), side) != 0};
 }

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -33,11 +34,11 @@ int OtherSide(int side) {
 
 // GetAllMove for one stone of `side` on a cell of the playing area: lists, at
 // the current depth, the empty cells on its rays, which pass over the side's
-// own stones and end at the other's.
-void ListAroundStone(int x, int y, int side) {
+// own stones and end at the other's; rayEnds[r] is where ray r ends in the list.
+void ListAroundStone(int x, int y, int side, int (&rayEnds)[8]) {
     g_BestMove = NO_MOVE;
     g_CountMove[g_AktualDepth] = 0;
-    ListRays({x, y}, OtherSide(side));
+    ListRays({x, y}, OtherSide(side), rayEnds);
 }
 
 // Where a stone on the origin of a ray sits in the line code of the cell k
@@ -67,20 +68,21 @@ void WalkTrialRay(TrialWalk& walk) {
     constexpr Step ray = RAYS[RAY];
     constexpr int step = RAY_INDEX_STEP[RAY], direction = RAY_DIRECTION[RAY],
                   shift = FlagShift(direction);
-    SearchBoard& copy = g_SearchBoard;
+    const SearchBoard& copy = g_SearchBoard;
     const std::uint8_t* const cells = copy.CellsFrom(walk.origin);
-    const std::uint16_t* const codes = copy.CodesFrom(direction, walk.origin);
+    // The codes along the line follow each other: the ray steps forward or back.
+    const std::uint16_t* const codes = copy.CodesFrom(direction, walk.x, walk.y);
+    constexpr int codeStep = RAY % 2 == 1 ? 1 : -1;
     const std::uint32_t* const lineFlags = copy.FlagsFrom(walk.origin);
     int(*const values)[MAX_BOARD] = boardValue + walk.x;
     for (int k = 1; k <= RAY_LENGTH; k++) {
         const int code = cells[k * step];
         if (code == CELL_EMPTY) {
-            copy.Ensure(walk.origin + k * step);
             assert(walk.next - g_ListMove < MAX_CANDIDATES);
             (*walk.next)[walk.depth] = {walk.x + k * ray.dx, walk.y + k * ray.dy};
             walk.next++;
             values[k * ray.dx][walk.y + k * ray.dy] = 0;
-            const int own = LINE_FLAGS[codes[k * step] ^ (walk.change << STONE_SHIFT[RAY][k])];
+            const int own = LINE_FLAGS[codes[k * codeStep] ^ (walk.change << STONE_SHIFT[RAY][k])];
             if constexpr (LINE_ONLY)
                 walk.flags |= own;
             else
@@ -139,16 +141,34 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
                                              [](int cx, int cy) { boardValue[cx][cy] = 0; });
 }
 
+// A trial stone's node one level below the current depth: what the stone
+// gives the side (ThreatsOfTrialStone at that level), and the node counted.
+// Without candidate marks nothing reads the depth, so the level is not
+// entered.
+[[gnu::always_inline]] inline TrialThreats TrialNode(int x, int y, int side) {
+    if (g_SearchBoard.HasMarks()) {
+        const DepthScope level;
+        return ThreatsOfTrialStone(x, y, side);
+    }
+    CountNode();
+    g_BestMove = NO_MOVE;
+    return g_SearchBoard.ThreatsOfTrialStone(x, y, side,
+                                             [](int cx, int cy) { boardValue[cx][cy] = 0; });
+}
+
 #ifndef NDEBUG
 // The cells ListAroundStone would list afresh for a stone on (x, y) whose rays
-// stopSide ends, on the copy as it stands, into `cells`; their number.
-int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
+// stopSide and a stone of that side on `end` end, on the copy as it stands,
+// into `cells`; their number.
+int FreshListing(int x, int y, int stopSide, TMyMove end, TMyMove* cells) {
     const int origin = CellIndex(x, y);
     int n = 0;
     for (int r = 0; r < 8; r++)
         for (int k = 1; k <= RAY_LENGTH; k++) {
             const int code = g_SearchBoard.Cell(origin + k * RAY_INDEX_STEP[r]);
-            if (code == CELL_EMPTY)
+            if (x + k * RAYS[r].dx == end.x && y + k * RAYS[r].dy == end.y)
+                break;
+            else if (code == CELL_EMPTY)
                 cells[n++] = {x + k * RAYS[r].dx, y + k * RAYS[r].dy};
             else if (code == CELL_OFF || (code & SIDE_MASK) == stopSide)
                 break;
@@ -158,30 +178,27 @@ int FreshListing(int x, int y, int stopSide, TMyMove* cells) {
 #endif
 
 // ListAroundStone for the threat stone on (x, y) one level below `depth`,
-// where it was listed, now that the answer number `answer` of that list
-// stands on the board: the same cells, in the same order, less the answer
-// and the cells behind it on its ray. Nothing else on the board has changed
-// since, and every listed cell's boardValue is 0 already.
-void ListContinuations(int x, int y, int depth, int answer) {
-    assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth]);
+// where it was listed, for the answer number `answer` of that list, whose
+// ray ends at `behind`: the same cells, in the same order, less the answer
+// and the cells behind it on its ray, which the answer ends. Nothing else on
+// the board has changed since, and every listed cell's boardValue is 0
+// already. The answers come in list order and nothing deeper writes this
+// level's list, so the cells before an earlier answer, `head` of them, still
+// stand at the head of the level below: the head grows to this answer.
+void ListContinuations([[maybe_unused]] int x, [[maybe_unused]] int y, int depth, int answer,
+                       int behind, int& head) {
+    assert(depth + 1 < MAX_DEPTH && answer < g_CountMove[depth] && head <= answer);
     const int count = g_CountMove[depth];
-    const TMyMove a = g_ListMove[answer][depth];
-    const auto sign = [](int d) { return (d > 0) - (d < 0); };
-    const int dx = sign(a.x - x), dy = sign(a.y - y);
-    int behind = answer + 1;  // the ray's cells come one after the other, nearest first
-    while (behind < count && sign(g_ListMove[behind][depth].x - x) == dx &&
-           sign(g_ListMove[behind][depth].y - y) == dy)
-        behind++;
     g_BestMove = NO_MOVE;
-    int n = 0;
-    for (int i = 0; i < answer; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
+    for (; head < answer; head++) g_ListMove[head][depth + 1] = g_ListMove[head][depth];
+    int n = answer;
     for (int i = behind; i < count; i++) g_ListMove[n++][depth + 1] = g_ListMove[i][depth];
     g_CountMove[depth + 1] = n;
 #ifndef NDEBUG
     // The same as listing the rays afresh, with the answer ending its ray.
     TMyMove fresh[MAX_CANDIDATES];
-    const int answerSide = g_SearchBoard.Cell(CellIndex(a.x, a.y)) & SIDE_MASK;
-    assert(FreshListing(x, y, answerSide, fresh) == n);
+    const int answerSide = OtherSide(g_SearchBoard.Cell(CellIndex(x, y)) & SIDE_MASK);
+    assert(FreshListing(x, y, answerSide, g_ListMove[answer][depth], fresh) == n);
     for (int i = 0; i < n; i++)
         assert(fresh[i].x == g_ListMove[i][depth + 1].x &&
                fresh[i].y == g_ListMove[i][depth + 1].y);
@@ -198,13 +215,47 @@ bool TimeIsUp() {
     return elapsed * 100 >= budget * 95;
 }
 
+// The defender level at `depth` answers a threat only above the depth bound;
+// past it the threat counts as answered, without a look at the board.
+bool DefenderAnswers(int depth, int limit) {
+    return depth + 1 < limit;
+}
+
 bool TwoOrMore(int directions) {
     return (directions & (directions - 1)) != 0;
 }
 
-// CanI4Open(true) or CanOpponent4Open(true) by side.
-bool Any4Open(int side) {
-    return side == SIDE_MINE ? CanI4Open(true) : CanOpponent4Open(true);
+// The list positions below `count` as bits.
+std::uint64_t Below(int count) {
+    static_assert(MAX_CANDIDATES <= 64);
+    return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+// CanI4Open(true) or CanOpponent4Open(true) by side, for the continuations of
+// the other side's answer `answer`, of code `code`, as they would stand with
+// it on the board: `continuations` holds them as bits of their positions in
+// the list at `depth`, and `openFours` those that make the side an open four
+// without it. A stone of the other side never makes one (it changes no run of
+// the side and can only close an end), so no other continuation can.
+bool Any4Open(int side, int depth, std::uint64_t continuations, std::uint64_t openFours,
+              TMyMove answer, int code) {
+    bool found = false;
+    for (std::uint64_t cells = continuations & openFours; cells != 0 && !found;
+         cells &= cells - 1) {
+        const TMyMove c = g_ListMove[std::countr_zero(cells)][depth];
+        found = g_SearchBoard.Is4OpenWith(c.x, c.y, side, answer.x, answer.y, code);
+    }
+#ifndef NDEBUG
+    // The same as every continuation read with the answer on the board.
+    const TrialStone put(answer.x, answer.y, code);
+    bool any = false;
+    for (std::uint64_t cells = continuations; cells != 0; cells &= cells - 1) {
+        const TMyMove c = g_ListMove[std::countr_zero(cells)][depth];
+        any |= Is4Open(c.x, c.y, side);
+    }
+    assert(found == any);
+#endif
+    return found;
 }
 
 // The first candidate of the current depth on which `side` makes a double
@@ -217,11 +268,7 @@ bool Can2Threat(int side, bool testOnly, TrialThreats* seen = nullptr) {
     if (g_CountMove[depth] > 0) g_SearchBoard.Use();
     for (int i = 0; i < g_CountMove[depth]; i++) {
         const TMyMove c = g_ListMove[i][depth];
-        TrialThreats threats;
-        {
-            const DepthScope level;
-            threats = ThreatsOfTrialStone(c.x, c.y, side);
-        }
+        const TrialThreats threats = TrialNode(c.x, c.y, side);
         if (seen != nullptr) seen[i] = threats;
         if (TwoOrMore(threats.directions)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_DOUBLE_THREAT;
@@ -247,13 +294,17 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
         boardValue[c.x][c.y] = 0;
         // Is1Threat's node, and its answer read without the list.
         TrialThreats threats;
-        {
-            const DepthScope level;
-            threats = seen != nullptr ? seen[i] : ThreatsOfTrialStone(c.x, c.y, side);
+        if (seen != nullptr) {
+            CountNode();
+            threats = seen[i];
+        } else {
+            threats = TrialNode(c.x, c.y, side);
         }
         if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
         if (depth >= limit) continue;
-        const TrialStone stone(c.x, c.y, side + 1);
+        // A defender that will not answer does not look at the stone either.
+        std::optional<TrialStone> stone;
+        if (DefenderAnswers(depth + 1, limit)) stone.emplace(c.x, c.y, side + 1);
         if (!DefenseMove1Threat(c.x, c.y, OtherSide(side), limit, lineOnly)) {
             if (!testOnly) boardValue[c.x][c.y] = MARK_THREAT_SEQUENCE;
             return true;
@@ -318,9 +369,19 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
     bool defended = true;
     // Past the depth bound the threat counts as answered, and so does a
     // threat with nothing to answer it on.
-    if (depth + 1 < limit) {
-        ListAroundStone(x, y, attacker);
+    if (DefenderAnswers(depth, limit)) {
+        int rayEnds[8];
+        ListAroundStone(x, y, attacker, rayEnds);
+        // The listed cells that make the attacker an open four now: after
+        // any answer, only those can.
+        std::uint64_t openFours = 0;
         for (int i = 0; i < g_CountMove[depth]; i++) {
+            const TMyMove c = g_ListMove[i][depth];
+            if (Is4Open(c.x, c.y, attacker)) openFours |= std::uint64_t{1} << i;
+        }
+        const int count = g_CountMove[depth];
+        int ray = 0, head = 0;
+        for (int i = 0; i < count; i++) {
             // Out of time: no defence found, which makes every enclosing
             // answer refuted and ends the search quickly.
             if (TimeIsUp()) {
@@ -330,14 +391,21 @@ bool DefenseMove1Threat(int x, int y, int defender, int depthLimit, bool lineOnl
             }
             const TMyMove a = g_ListMove[i][depth];
             const DepthScope answerLevel;
-            const TrialStone answer(a.x, a.y, defender + 1);
             // The continuations start again from the threat stone; the
             // answer ends the ray it stands on.
-            ListContinuations(x, y, depth, i);
+            while (rayEnds[ray] <= i) ray++;
+            const int rayEnd = rayEnds[ray];
+            const std::uint64_t continuations = Below(i) | (Below(count) & ~Below(rayEnd));
+            // An answer that leaves the attacker an open four is refuted
+            // before it is put on the board or its continuations listed.
+            defended = !Any4Open(attacker, depth, continuations, openFours, a, defender + 1);
+            if (!defended) continue;
+            const TrialStone answer(a.x, a.y, defender + 1);
+            ListContinuations(x, y, depth, i, rayEnd, head);
             // The double-threat test looks at every continuation before
             // the threat-sequence test runs, which reuses what it saw.
             TrialThreats seen[MAX_CANDIDATES];
-            defended = !(Any4Open(attacker) || Can2Threat(attacker, true, seen) ||
+            defended = !(Can2Threat(attacker, true, seen) ||
                          Can1Threat(attacker, true, limit, lineOnly, seen));
             if (defended) break;
         }

@@ -84,12 +84,11 @@ void CheckLines(int round) {
         for (int y = 0; y < height; y++) {
             const int p = CellIndex(x, y);
             ASSERT_EQ(g_SearchBoard.Cell(p), board[x][y]);
-            g_SearchBoard.Ensure(p);
             const int all = g_SearchBoard.Flags(p);
             int open = 0;  // the open fours of both sides in any direction
             for (int d = 0; d < 4; d++) {
                 const int flags = (all >> FlagShift(d)) & DIRECTION_FLAGS;
-                ASSERT_EQ(flags, LINE_FLAGS[g_SearchBoard.Code(d, p)]);
+                ASSERT_EQ(flags, LINE_FLAGS[g_SearchBoard.Code(d, x, y)]);
                 ASSERT_EQ(flags, PlainFlags(x, y, d)) << round << ": " << x << "," << y << "," << d;
                 for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
                     ASSERT_EQ(IsWinWay(x, y, side, d), (flags & SideFlag(FLAG_FIVE, side)) != 0);
@@ -103,16 +102,14 @@ void CheckLines(int round) {
         }
 }
 
-// Random boards changed cell by cell: half the cells' line codes follow every
-// change, the others are computed when first looked up.
+// Random boards, with leftovers of a larger one beyond the playing area,
+// changed cell by cell: every cell's line codes follow every change.
 TEST(LineCodes, MatchPlainTwinOnRandomBoards) {
     g_random.seed(20261206);
     for (int round = 0; round < 200; round++) {
         RandomBoard(true);
         const SearchScope scope;
         g_SearchBoard.Use();
-        for (int x = 0; x < width; x++)
-            for (int y = x % 2; y < height; y += 2) g_SearchBoard.Ensure(CellIndex(x, y));
         for (int change = 0; change < 20; change++) {
             if (change % 10 == 0) {
                 ASSERT_NO_FATAL_FAILURE(CheckLines(round));
@@ -120,6 +117,28 @@ TEST(LineCodes, MatchPlainTwinOnRandomBoards) {
             g_SearchBoard.Put(Pick(width), Pick(height), Pick(6));
         }
         ASSERT_NO_FATAL_FAILURE(CheckLines(round));
+    }
+}
+
+// The same on the largest and the narrowest boards, changed on their edges
+// and corners, where the line codes lie at the ends of their rows.
+TEST(LineCodes, MatchPlainTwinOnExtremeBoards) {
+    g_random.seed(99);
+    const struct {
+        int width, height;
+    } sizes[] = {{MAX_BOARD, MAX_BOARD}, {MAX_BOARD, MIN_BOARD}, {MIN_BOARD, MAX_BOARD}};
+    for (const auto& size : sizes) {
+        NewBoard(size.width, size.height);
+        for (int x = 0; x < width; x++)
+            for (int y = 0; y < height; y++) board[x][y] = Pick(3) ? CELL_EMPTY : RandomCode(false);
+        const SearchScope scope;
+        g_SearchBoard.Use();
+        for (int change = 0; change < 40; change++) {
+            const int x = Pick(2) ? Pick(2) * (width - 1) : Pick(width);
+            const int y = Pick(2) ? Pick(2) * (height - 1) : Pick(height);
+            g_SearchBoard.Put(x, y, RandomCode(false));
+        }
+        ASSERT_NO_FATAL_FAILURE(CheckLines(size.width));
     }
 }
 
@@ -174,6 +193,50 @@ TEST(TrialStones, MatchPlainTwinOnOneCopy) {
             const int cx = x + Pick(9) - 4, cy = y + Pick(9) - 4;
             if ((cx != x || cy != y) && cx >= 0 && cy >= 0 && cx < width && cy < height)
                 g_SearchBoard.Put(cx, cy, RandomCode(false));
+        }
+    }
+}
+
+// The table a trial stone reads its lines from, against a plain walk along
+// one line of 17 cells, the stone in the middle: for every code of the
+// stone's own eight cells and either side, with random cells beyond them,
+// which must not change the answer.
+TEST(TrialStones, LineTableMatchesPlainWalk) {
+    g_random.seed(3);
+    for (const int side : {SIDE_MINE, SIDE_OPPONENT}) {
+        const int own = SideState(side);
+        for (int code = 0; code < LINE_CODES; code++) {
+            const int entry = trial::LINES.of[side == SIDE_MINE ? 0 : 1][code];
+            for (int beyond = 0; beyond < 4; beyond++) {
+                int line[17];  // states, line[8 + k] k cells from the stone
+                for (int k = -8; k <= 8; k++)
+                    line[8 + k] = k == 0                    ? own
+                                  : k >= -SCAN && k <= SCAN ? (code >> LineShift(k)) & 3
+                                                            : Pick(4);
+                int listed = 0;
+                bool threat = false;
+                for (const int sign : {-1, +1}) {
+                    bool nearest = true;
+                    for (int k = 1; k <= SCAN && line[8 + sign * k] != STATE_CLOSED &&
+                                    line[8 + sign * k] != (STATE_MINE ^ STATE_OPPONENT ^ own);
+                         k++) {
+                        const int q = 8 + sign * k;
+                        if (line[q] != STATE_EMPTY) continue;
+                        listed |= 1 << (sign < 0 ? SCAN - k : SCAN - 1 + k);
+                        if (!std::exchange(nearest, false)) continue;
+                        int b = 0, f = 0;
+                        while (b < SCAN && line[q - b - 1] == own) b++;
+                        while (f < SCAN && line[q + f + 1] == own) f++;
+                        threat |=
+                            b + f >= SCAN || (b + f == SCAN - 1 && line[q - b - 1] == STATE_EMPTY &&
+                                              line[q + f + 1] == STATE_EMPTY);
+                    }
+                }
+                ASSERT_EQ(entry & trial::TRIAL_LISTED, listed) << code;
+                ASSERT_EQ(entry >> trial::TRIAL_THREAT_SHIFT,
+                          threat ? SideFlag(FLAG_FIVE, side) : 0)
+                    << code << " " << side;
+            }
         }
     }
 }

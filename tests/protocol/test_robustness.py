@@ -91,8 +91,9 @@ def test_resident_memory_stays_flat_across_games(engine):
             return int(re.search(rf"^{key}:\s*(\d+)", f.read(), re.M).group(1))
     rng = random.Random(6)
     engine.send("INFO timeout_turn 100")
-    # Two 100 x 100 games first touch the board arrays; the search's line codes
-    # are touched where it looks, a few pages more over the later games.
+    # Two 100 x 100 games first touch the board arrays and the search's line
+    # codes, which are taken for the whole playing area; later games touch a
+    # few pages more at most.
     for game in range(42):
         if game == 2:
             peak, resident = kb("VmHWM"), kb("VmRSS")
