@@ -89,6 +89,22 @@ function handle(message) {
   }
 }
 
+// The engine is built with WebAssembly's 128-bit vector instructions. A
+// browser without them cannot compile it; this module of one function that
+// makes a vector tells whether that is why, so the page can say so.
+const VECTOR_PROBE = new Uint8Array([
+  0, 97, 115, 109, 1, 0, 0, 0, // header
+  1, 4, 1, 96, 0, 0, // one type: no parameters, no results
+  3, 2, 1, 0, // one function of that type
+  10, 23, 1, 21, 0, 253, 12, ...new Array(16).fill(0), 26, 11, // v128.const 0, drop, end
+]);
+const NO_VECTORS = 'this browser does not run WebAssembly vector instructions (SIMD), which the engine needs; ' +
+  'a browser released since 2023 does';
+
+function canRunVectors() {
+  return WebAssembly.validate(VECTOR_PROBE);
+}
+
 onmessage = (event) => {
   if (engine) handle(event.data);
   else queue.push(event.data);
@@ -109,5 +125,5 @@ createZelto({
     postMessage({ ready: true });
     for (const message of queue.splice(0)) handle(message);
   },
-  (error) => postMessage({ crash: 'cannot load the engine: ' + error }),
+  (error) => postMessage({ crash: 'cannot load the engine: ' + (canRunVectors() ? error : NO_VECTORS) }),
 );

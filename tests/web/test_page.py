@@ -67,3 +67,27 @@ def test_game_to_the_end(page):
     assert status.text.startswith({"1": "Zelto wins", "2": "You win", "draw": "Draw"}[expected])
     assert {tuple(c) for c in page.execute_script(WINS)} == {c for _, run in found for c in run}
     page.save_screenshot(str(ROOT / "build-web" / "screenshot-end.png"))
+
+
+# The page's engine worker, started from its own source with the engine's
+# loader replaced by one that fails; with lacksVectors, in a browser that
+# reports no WebAssembly vector instructions as well. Its first message.
+FAILED_LOAD = """
+const [lacksVectors, done] = arguments;
+fetch('engine-worker.js').then((reply) => reply.text()).then((source) => {
+  const stubs = 'self.importScripts = () => {};' +
+    'self.createZelto = () => Promise.reject(new Error("no engine here"));' +
+    (lacksVectors ? 'WebAssembly.validate = () => false;' : '');
+  const worker = new Worker(URL.createObjectURL(new Blob([stubs + source])));
+  worker.onmessage = (event) => { worker.terminate(); done(event.data); };
+});
+"""
+
+
+def test_engine_that_cannot_load_says_why(page):
+    # This browser runs the vector instructions, so the loader's own error is
+    # what it reports; one without them is told that they are missing.
+    assert page.execute_async_script(FAILED_LOAD, False) == {
+        "crash": "cannot load the engine: Error: no engine here"}
+    reply = page.execute_async_script(FAILED_LOAD, True)["crash"]
+    assert reply.startswith("cannot load the engine: this browser does not run WebAssembly vector")
