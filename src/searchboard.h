@@ -127,12 +127,20 @@ inline int ThreatDirections(int flags, int side) {
 
 // What a trial stone of a side on a cell would give that side, from the
 // cells on its rays: the directions in which one of them would make a five
-// or an open four (as ThreatDirections gives them), and whether one of them
-// would along its own line through the stone.
+// or an open four (as ThreatDirections gives them), and the line flags of
+// each one's own line through the stone, or-ed (as cell flags, or all in the
+// first direction's place), for AlongItsLine: only a search that counts a
+// threat along the stone's lines alone asks for it.
 struct TrialThreats {
     int directions;
-    bool alongItsLine;
+    int ownLines;
 };
+
+// Whether one of the cells would give the side a five or an open four along
+// its own line through the stone.
+inline bool AlongItsLine(TrialThreats threats, int side) {
+    return ThreatDirections(threats.ownLines, side) != 0;
+}
 
 namespace trial {
 
@@ -232,7 +240,12 @@ public:
     // passed to firstReach(x, y) the first time a stone on (x, y) reaches it
     // in this copy (invariant 3).
     template <class FirstReach>
-    TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach);
+    TrialThreats ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach) {
+        // One reading for each side, so that the side's table and flags are
+        // constants in it.
+        return side == SIDE_MINE ? ThreatsOfTrialStone<SIDE_MINE>(x, y, firstReach)
+                                 : ThreatsOfTrialStone<SIDE_OPPONENT>(x, y, firstReach);
+    }
 
 private:
     // Computes the line codes and flags of (x, y) of the playing area.
@@ -249,6 +262,8 @@ private:
     template <int DIRECTION>
     [[gnu::always_inline]] inline void ChangeLine(std::ptrdiff_t at, int p, EightCodes changes,
                                                   unsigned change);
+    template <int SIDE, class FirstReach>
+    TrialThreats ThreatsOfTrialStone(int x, int y, FirstReach& firstReach);
     template <int DIRECTION>
     [[gnu::always_inline]] inline void AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
                                                     std::uint32_t& own) const;
@@ -370,15 +385,15 @@ void SearchBoard::AddTrialLine(int p, std::uint32_t rays, std::uint32_t& flags,
 // A cell's own line flags, which lack the stone, are or-ed in whole: a stone
 // of the side added to a line never takes away a five or an open four of
 // that side elsewhere on it, so the flags with the stone cover them.
-template <class FirstReach>
-TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach&& firstReach) {
+template <int SIDE, class FirstReach>
+TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, FirstReach& firstReach) {
     assert(Fresh() && !hasMarks_ && x >= 0 && y >= 0 && x < width && y < height);
     const int p = CellIndex(x, y);
     TrialRecord record = trial_[p];
     if (record.epoch != epoch_) record = {epoch_, 0};
     // The listed cells of the four lines as a ray set, and their threats as
     // cell flags.
-    const std::uint16_t* const lines = trial::LINES.of[side == SIDE_MINE ? 0 : 1];
+    const std::uint16_t* const lines = trial::LINES.of[SIDE == SIDE_MINE ? 0 : 1];
     const std::array<std::ptrdiff_t, 4> at = LineIndexes(p, x, y);
     const std::uint32_t line0 = lines[lineCode_[0][at[0]]], line1 = lines[lineCode_[1][at[1]]],
                         line2 = lines[lineCode_[2][at[2]]], line3 = lines[lineCode_[3][at[3]]];
@@ -407,6 +422,6 @@ TrialThreats SearchBoard::ThreatsOfTrialStone(int x, int y, int side, FirstReach
     AddTrialLine<1>(p, all, flags, own);
     AddTrialLine<2>(p, all, flags, own);
     AddTrialLine<3>(p, all, flags, own);
-    return {ThreatDirections(static_cast<int>((flags & FLAGS_MASK) | own), side),
-            ThreatDirections(static_cast<int>(own), side) != 0};
+    // Flags words hold nothing beyond their four flags a direction.
+    return {ThreatDirections(static_cast<int>(flags | own), SIDE), static_cast<int>(own)};
 }

@@ -134,7 +134,7 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
     if (g_SearchBoard.HasMarks()) {
         const int flags = ListAroundTrialStone(x, y, side, false);
         const int line = ListAroundTrialStone(x, y, side, true);
-        return {ThreatDirections(flags, side), ThreatDirections(line, side) != 0};
+        return {ThreatDirections(flags, side), line};
     }
     g_BestMove = NO_MOVE;
     return g_SearchBoard.ThreatsOfTrialStone(x, y, side,
@@ -300,7 +300,7 @@ bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
         } else {
             threats = TrialNode(c.x, c.y, side);
         }
-        if (!(lineOnly ? threats.alongItsLine : threats.directions != 0)) continue;
+        if (!(lineOnly ? AlongItsLine(threats, side) : threats.directions != 0)) continue;
         if (depth >= limit) continue;
         // A defender that will not answer does not look at the stone either.
         std::optional<TrialStone> stone;
@@ -352,7 +352,7 @@ bool Is1Threat(int x, int y, int side, bool lineOnly) {
     const DepthScope level;
     ListAroundTrialStone(x, y, side, lineOnly);
     const TrialThreats threats = ThreatsOfTrialStone(x, y, side);
-    return lineOnly ? threats.alongItsLine : threats.directions != 0;
+    return lineOnly ? AlongItsLine(threats, side) : threats.directions != 0;
 }
 
 // The defender level, with the attacker's trial stone already on (x, y):
