@@ -144,14 +144,14 @@ TrialThreats ThreatsOfTrialStone(int x, int y, int side) {
 // A trial stone's node one level below the current depth: what the stone
 // gives the side (ThreatsOfTrialStone at that level), and the node counted.
 // Without candidate marks nothing reads the depth, so the level is not
-// entered.
+// entered. The listing it stands for would clear g_BestMove: its callers do
+// that once, before their first trial stone.
 [[gnu::always_inline]] inline TrialThreats TrialNode(int x, int y, int side) {
     if (g_SearchBoard.HasMarks()) {
         const DepthScope level;
         return ThreatsOfTrialStone(x, y, side);
     }
     CountNode();
-    g_BestMove = NO_MOVE;
     return g_SearchBoard.ThreatsOfTrialStone(x, y, side,
                                              [](int cx, int cy) { boardValue[cx][cy] = 0; });
 }
@@ -264,9 +264,13 @@ bool Any4Open(int side, int depth, std::uint64_t continuations, std::uint64_t op
 // stone gave goes into seen[i], for i in list order: every candidate of the
 // depth when the result is false.
 bool Can2Threat(int side, bool testOnly, TrialThreats* seen = nullptr) {
-    const int depth = g_AktualDepth;
-    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
-    for (int i = 0; i < g_CountMove[depth]; i++) {
+    // Nothing below this level changes its count.
+    const int depth = g_AktualDepth, count = g_CountMove[depth];
+    if (count > 0) {
+        g_SearchBoard.Use();
+        g_BestMove = NO_MOVE;
+    }
+    for (int i = 0; i < count; i++) {
         const TMyMove c = g_ListMove[i][depth];
         const TrialThreats threats = TrialNode(c.x, c.y, side);
         if (seen != nullptr) seen[i] = threats;
@@ -287,9 +291,13 @@ bool Can2Threat(int side, bool testOnly, TrialThreats* seen = nullptr) {
 bool Can1Threat(int side, bool testOnly, int depthLimit, bool lineOnly,
                 const TrialThreats* seen = nullptr) {
     const int limit = std::min(depthLimit, MAX_DEPTH);
-    const int depth = g_AktualDepth;
-    if (g_CountMove[depth] > 0) g_SearchBoard.Use();
-    for (int i = 0; i < g_CountMove[depth]; i++) {
+    // Nothing below this level changes its count.
+    const int depth = g_AktualDepth, count = g_CountMove[depth];
+    if (count > 0) {
+        g_SearchBoard.Use();
+        g_BestMove = NO_MOVE;
+    }
+    for (int i = 0; i < count; i++) {
         const TMyMove c = g_ListMove[i][depth];
         boardValue[c.x][c.y] = 0;
         // Is1Threat's node, and its answer read without the list.
