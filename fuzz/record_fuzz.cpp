@@ -3,6 +3,9 @@
 // their boards again as read; the last move of the first game is then
 // reviewed under a clock that moves 10 ms at every read, so that every
 // search ends within a few answers, and its verdict must be well formed.
+// The solver's win for the side to move after the last move of each game, if
+// it finds one, must hold when replayed, and the position must be left as it
+// was.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include "platform.h"
 #include "record.h"
 #include "review.h"
+#include "solver.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -44,6 +48,29 @@ void CheckReview(const RecordGame& game) {
     for (const TMyMove c : review.cells)
         if (c.x == review.move.x && c.y == review.move.y)
             Fail("verdict on a found cell", MoveJson(review));
+    if ((review.kind == VerdictKind::None) != !judged ||
+        (review.kind == VerdictKind::Fours) == review.line.empty())
+        Fail("verdict of the wrong kind", MoveJson(review));
+    if (review.forced.side != Player::None && review.forced.side != review.player)
+        Fail("a forced win of the side not to move", MoveJson(review));
+}
+
+// The solver on the final position: a win replays, the position is kept.
+void CheckSolver(const RecordGame& game) {
+    static FoursSolver solver;
+    solver.SetUp(game.width, game.height);
+    const int count = static_cast<int>(game.moves.size());
+    for (int i = 0; i < count; i++)
+        solver.Place(game.moves[i], i % 2 == 0 ? Color::Black : Color::White);
+    const Color toMove = count % 2 == 0 ? Color::Black : Color::White;
+    const FoursResult result = solver.Solve(toMove, 100000);
+    if ((result.outcome == Outcome::Finished) != (game.winner != Player::None))
+        Fail("a five the solver does not see", std::to_string(count));
+    if (result.outcome == Outcome::Win && !solver.LineHolds(toMove, result.line))
+        Fail("a win that does not replay", std::to_string(result.line.size()));
+    for (int i = 0; i < count; i++)
+        if (solver.StoneAt(game.moves[i].x, game.moves[i].y) != i % 2)
+            Fail("the solver changed the position", std::to_string(i));
 }
 
 }  // namespace
@@ -63,7 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (record.games.empty()) Fail("no game and no message", std::string(text));
-    for (const RecordGame& game : record.games) CheckGame(game);
+    for (const RecordGame& game : record.games) {
+        CheckGame(game);
+        CheckSolver(game);
+    }
     CheckReview(record.games[0]);
     return 0;
 }

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make libgtest-dev lcov
+zelto_install_deps cmake nlohmann-json3-dev g++ make libgtest-dev lcov
 dir=build-coverage
 
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DZELTO_TESTS=ON -DCMAKE_CXX_FLAGS=--coverage >/dev/null

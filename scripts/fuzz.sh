@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake make clang-14 libclang-rt-14-dev
+zelto_install_deps cmake nlohmann-json3-dev make clang-14 libclang-rt-14-dev
 seconds="${1:-60}"
 record_seconds="${2:-20}"
 

@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps cmake g++ make libgtest-dev python3 \
+ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps cmake g++ make nlohmann-json3-dev libgtest-dev python3 \
     python3-pytest file g++-mingw-w64-x86-64-posix wine
 export ZELTO_LOGS="$PWD/build-release/logs"
 

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make python3
+zelto_install_deps cmake nlohmann-json3-dev g++ make python3
 build_engine() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     cmake --build build -j"$(nproc)" --target pbrain-zelto

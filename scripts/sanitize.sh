@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest
+zelto_install_deps cmake nlohmann-json3-dev g++ make libgtest-dev python3 python3-pytest
 jobs="$(nproc)"
 
 for sanitizer in address,undefined thread; do

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 games="${1:-200}"
 . scripts/deps.sh
-zelto_install_deps cmake g++ make python3
+zelto_install_deps cmake nlohmann-json3-dev g++ make python3
 engine="${ZELTO_SOAK_ENGINE-}"
 if [ -z "$engine" ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -14,7 +14,7 @@ shift || true
 builds=("$@")
 [ ${#builds[@]} -gt 0 ] || builds=(build build-tsan)
 [[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "usage: bash scripts/stress.sh [RUNS] [BUILD...]" >&2; exit 2; }
-zelto_install_deps cmake g++ make libgtest-dev python3 python3-pytest
+zelto_install_deps cmake nlohmann-json3-dev g++ make libgtest-dev python3 python3-pytest
 
 for dir in "${builds[@]}"; do
     if [ ! -f "$dir/CMakeCache.txt" ]; then

@@ -15,7 +15,7 @@ export ZELTO_APT_OPTIONS=--no-install-recommends
 
 case "${1-serve}" in
 build)
-    zelto_install_deps cmake make emscripten node-acorn
+    zelto_install_deps cmake make nlohmann-json3-dev emscripten node-acorn
     # The JavaScript optimiser of emscripten needs acorn, which Debian installs
     # in a folder that only Debian's own Node.js searches.
     NODE_PATH="$(dirname "$(dpkg -L node-acorn | grep -m1 '/acorn$')")"

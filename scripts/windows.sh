@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 export ZELTO_APT_OPTIONS=--no-install-recommends
-zelto_install_deps cmake make g++-mingw-w64-x86-64-posix
+zelto_install_deps cmake nlohmann-json3-dev make g++-mingw-w64-x86-64-posix
 
 cmake --no-warn-unused-cli -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null

@@ -1,5 +1,8 @@
-// The reviewer's verdicts. A move is judged against the engine's own turn on
-// the position before it: a missed win when the chain ended in one of the
+// The reviewer's verdicts. The whole board comes first: the exact solver
+// says where each side makes five and whether the mover wins by fours, before
+// and after the move, and a verdict drawn from it is a proven fact (see
+// WholeBoardVerdict). Where it gives none, the move is judged against the
+// engine's own turn on the position before it: a missed win when the chain ended in one of the
 // mover's wins (a five, an open four, a double threat, a threat sequence
 // searched to its end), a missed block when it ended in a block of the
 // opponent's five or open four, and the move played is none of the cells the
@@ -15,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <memory>
 
 #include "fours.h"
 #include "lines.h"
@@ -221,12 +225,176 @@ std::string Sentence(TurnStage stage, Player mover, const std::vector<TMyMove>& 
     }
 }
 
+// The solver the reviewer uses, made on first use: its tables are large.
+FoursSolver& Solver() {
+    static const std::unique_ptr<FoursSolver> solver = std::make_unique<FoursSolver>();
+    return *solver;
+}
+
+Color ColorOf(Player player) {
+    return player == Player::Black ? Color::Black : Color::White;
+}
+
+Player PlayerOf(Color color) {
+    return color == Color::Black ? Player::Black : Player::White;
+}
+
+// "Black" or "White".
+std::string Named(Player player) {
+    return player == Player::Black ? "Black" : "White";
+}
+
+// Sets up the solver's position after the first `moves` moves of a game.
+void SetUpSolver(const RecordGame& game, int moves) {
+    FoursSolver& solver = Solver();
+    solver.SetUp(game.width, game.height);
+    for (int i = 0; i < moves; i++) solver.Place(game.moves[i], ColorOf(Mover(i)));
+}
+
+// A win in words: "3,2 (4,3) 6,6 (10,6) five at 6,9", each forced block in
+// brackets.
+std::string LineText(const std::vector<TMyMove>& line) {
+    std::string text;
+    for (size_t i = 0; i + 1 < line.size(); i++) {
+        const std::string cell = std::to_string(line[i].x) + "," + std::to_string(line[i].y);
+        text += (i % 2 ? "(" + cell + ")" : cell) + " ";
+    }
+    return text + "five at " + CellList({line.back()});
+}
+
+// Whether the solver's position, the mover to play, is won by fours from
+// the mover's stone on m: a four whose block (if one can be made) leaves a
+// win. Outcome::Cut when a search was cut.
+Outcome WinsFrom(TMyMove m, Color mover) {
+    FoursSolver& solver = Solver();
+    solver.Place(m, mover);
+    const std::vector<TMyMove> fives = solver.Fives(mover);
+    Outcome outcome = Outcome::NoWin;
+    if (fives.size() >= 2 || solver.HasFive(mover)) {
+        outcome = Outcome::Win;
+    } else if (fives.size() == 1 && solver.Fives(Other(mover)).empty()) {
+        solver.Place(fives[0], Other(mover));
+        outcome = solver.Solve(mover).outcome;
+        solver.Remove(fives[0]);
+    }
+    solver.Remove(m);
+    return outcome;
+}
+
+// The whole board's verdict on move `index`, in this order, the first that
+// applies: a five missed, a five of the opponent's not blocked, a win by
+// fours missed, a win by fours (or a five) allowed that another move would
+// have stopped. Sets review.forced and review.cut on the way; leaves
+// review.verdict None where none applies or a search was cut.
+void WholeBoardVerdict(const RecordGame& game, int index, MoveReview& review) {
+    FoursSolver& solver = Solver();
+    const Player mover = Mover(index);
+    const Color me = ColorOf(mover), them = Other(me);
+    const TMyMove played = game.moves[index];
+    const std::string myName = Named(mover), theirName = Named(PlayerOf(them));
+    SetUpSolver(game, index);
+    const std::vector<TMyMove> myFives = solver.Fives(me), theirFives = solver.Fives(them);
+    const FoursResult before = solver.Solve(me);
+    if (before.outcome == Outcome::Win) review.forced = {mover, before.line};
+    review.cut = before.outcome == Outcome::Cut;
+
+    // 1. A five the move did not make.
+    if (!myFives.empty()) {
+        if (!Contains(myFives, played)) {
+            review.verdict = Verdict::MissedWin;
+            review.kind = VerdictKind::Five;
+            review.cells = myFives;
+            review.text = myName + " could make five at " + CellList(myFives) + ".";
+        }
+        return;
+    }
+    // 2. The opponent's one five, not blocked. Two cannot both be blocked.
+    if (theirFives.size() == 1 && !Contains(theirFives, played)) {
+        review.verdict = Verdict::MissedBlock;
+        review.kind = VerdictKind::Five;
+        review.cells = theirFives;
+        review.text = theirName + " would make five at " + CellList(theirFives) + "; " + myName +
+                      " had to block there.";
+        return;
+    }
+    // 3. A win by fours the move did not start.
+    if (theirFives.empty() && before.outcome == Outcome::Win) {
+        const Outcome fromPlayed = WinsFrom(played, me);
+        if (fromPlayed != Outcome::NoWin) {
+            review.cut = review.cut || fromPlayed == Outcome::Cut;
+            return;
+        }
+        std::vector<TMyMove> starts;
+        for (const TMyMove m : solver.Fours(me)) {
+            const Outcome from = WinsFrom(m, me);
+            if (from == Outcome::Cut) {
+                review.cut = true;
+                return;
+            }
+            if (from == Outcome::Win) starts.push_back(m);
+        }
+        review.verdict = Verdict::MissedWin;
+        review.kind = VerdictKind::Fours;
+        review.cells = starts;
+        review.line = before.line;
+        review.text = myName + " could have won by fours from " + CellList(starts) + ": " +
+                      LineText(before.line) + ".";
+        return;
+    }
+    // 4. A win of the opponent's that the move allowed and another move stops.
+    if (review.cut) return;
+    solver.Place(played, me);
+    if (solver.HasFive(me)) return;
+    const FoursResult after = solver.Solve(them);
+    solver.Remove(played);
+    if (after.outcome == Outcome::Cut) review.cut = true;
+    if (after.outcome != Outcome::Win) return;
+    std::vector<TMyMove> defences;
+    for (int x = 0; x < game.width; x++) {
+        for (int y = 0; y < game.height; y++) {
+            const TMyMove c{x, y};
+            if (solver.StoneAt(x, y) >= 0 || (c.x == played.x && c.y == played.y)) continue;
+            solver.Place(c, me);
+            // A stone that leaves the opponent's line standing stops nothing.
+            Outcome outcome = Outcome::Win;
+            if (solver.Fives(them).empty() && !solver.LineHolds(them, after.line))
+                outcome = solver.Solve(them).outcome;
+            solver.Remove(c);
+            if (outcome == Outcome::Cut) {
+                review.cut = true;
+                return;
+            }
+            if (outcome == Outcome::NoWin) defences.push_back(c);
+        }
+    }
+    if (defences.empty()) return;
+    review.verdict = Verdict::AllowedWin;
+    review.kind = VerdictKind::Fours;
+    review.cells = defences;
+    review.line = after.line;
+    const std::string win = after.line.size() == 1
+                                ? theirName + " makes five at " + CellList(after.line)
+                                : theirName + " wins by fours: " + LineText(after.line);
+    review.text = "After this move " + win + "; a " + myName + " stone at " + CellList(defences) +
+                  " would have stopped it.";
+}
+
 }  // namespace
 
 const char* VerdictName(Verdict verdict) {
     switch (verdict) {
         case Verdict::MissedWin: return "missed-win";
         case Verdict::MissedBlock: return "missed-block";
+        case Verdict::AllowedWin: return "allowed-win";
+        default: return "none";
+    }
+}
+
+const char* VerdictKindName(VerdictKind kind) {
+    switch (kind) {
+        case VerdictKind::Five: return "five";
+        case VerdictKind::Fours: return "fours";
+        case VerdictKind::Chain: return "chain";
         default: return "none";
     }
 }
@@ -253,6 +421,15 @@ MoveReview JudgeMove(const RecordGame& game, int index, const TurnAnalysis& anal
     review.player = Mover(index);
     review.move = game.moves[index];
     const TMyMove m = review.move;
+    WholeBoardVerdict(game, index, review);
+    if (review.verdict != Verdict::None) {
+        if (analysis.move.x >= 0 && !Contains(review.cells, analysis.move))
+            review.engine =
+                "Zelto's own turn, which looks only near the last stones, would have "
+                "played " +
+                CellList({analysis.move}) + ".";
+        return review;
+    }
     const Verdict kind = analysis.cut ? Verdict::None : KindOf(analysis.stage);
     if (kind == Verdict::None || Contains(analysis.cells, m) || IsWin(m.x, m.y, SIDE_MINE) ||
         !FindingStands(analysis.stage))
@@ -261,6 +438,7 @@ MoveReview JudgeMove(const RecordGame& game, int index, const TurnAnalysis& anal
         return review;
     if (ThreatensFirst(m, turnMs)) return review;
     review.verdict = kind;
+    review.kind = VerdictKind::Chain;
     review.cells = analysis.cells;
     review.text = Sentence(analysis.stage, review.player, analysis.cells);
     return review;
@@ -271,36 +449,73 @@ MoveReview ReviewMove(const RecordGame& game, int index, int turnMs) {
     return JudgeMove(game, index, analysis, turnMs);
 }
 
+FinalReview ReviewFinal(const RecordGame& game) {
+    FinalReview final;
+    if (game.winner != Player::None) return final;
+    const int moves = static_cast<int>(game.moves.size());
+    final.analysed = true;
+    final.toMove = Mover(moves);
+    const FoursResult result = SolveAfter(game, moves);
+    if (result.outcome == Outcome::Win) final.forced = {final.toMove, result.line};
+    final.cut = result.outcome == Outcome::Cut;
+    return final;
+}
+
+FoursResult SolveAfter(const RecordGame& game, int moves) {
+    SetUpSolver(game, moves);
+    return Solver().Solve(ColorOf(Mover(moves)));
+}
+
+Json CellsToJson(const std::vector<TMyMove>& cells) {
+    Json json = Json::array();
+    for (const TMyMove c : cells) json.push_back({c.x, c.y});
+    return json;
+}
+
+Json ForcedToJson(const ForcedWin& forced) {
+    if (forced.side == Player::None) return nullptr;
+    return {{"side", PlayerName(forced.side)}, {"line", CellsToJson(forced.line)}};
+}
+
+Json MoveToJson(const MoveReview& review) {
+    const bool judged = review.verdict != Verdict::None;
+    Json json;
+    json["move"] = review.index + 1;
+    json["player"] = PlayerName(review.player);
+    json["x"] = review.move.x;
+    json["y"] = review.move.y;
+    json["verdict"] = judged ? Json(VerdictName(review.verdict)) : Json(nullptr);
+    json["kind"] = judged ? Json(VerdictKindName(review.kind)) : Json(nullptr);
+    json["cells"] = CellsToJson(review.cells);
+    json["line"] = CellsToJson(review.line);
+    json["forced"] = ForcedToJson(review.forced);
+    json["cut"] = review.cut;
+    json["text"] = review.text;
+    json["engine"] = review.engine;
+    return json;
+}
+
+Json FinalToJson(const FinalReview& final) {
+    if (!final.analysed) return nullptr;
+    Json json;
+    json["to_move"] = PlayerName(final.toMove);
+    json["forced"] = ForcedToJson(final.forced);
+    json["cut"] = final.cut;
+    return json;
+}
+
+std::string JsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string JsonString(std::string_view text) {
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
+    return JsonText(Json(std::string(text)));
 }
 
 std::string CellsJson(const std::vector<TMyMove>& cells) {
-    std::string json = "[";
-    for (size_t i = 0; i < cells.size(); i++)
-        json +=
-            (i ? ",[" : "[") + std::to_string(cells[i].x) + "," + std::to_string(cells[i].y) + "]";
-    return json + "]";
+    return JsonText(CellsToJson(cells));
 }
 
 std::string MoveJson(const MoveReview& review) {
-    const bool judged = review.verdict != Verdict::None;
-    return "{\"move\":" + std::to_string(review.index + 1) + ",\"player\":\"" +
-           PlayerName(review.player) + "\",\"x\":" + std::to_string(review.move.x) +
-           ",\"y\":" + std::to_string(review.move.y) +
-           ",\"verdict\":" + (judged ? JsonString(VerdictName(review.verdict)) : "null") +
-           ",\"cells\":" + CellsJson(review.cells) + ",\"text\":" + JsonString(review.text) + "}";
+    return JsonText(MoveToJson(review));
 }

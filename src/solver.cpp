@@ -249,6 +249,32 @@ std::vector<TMyMove> FoursSolver::Fives(Color color) const {
     return fives;
 }
 
+bool FoursSolver::MakesFive(TMyMove m, Color color) const {
+    const Tables& t = *t_;
+    const int cell = m.x * height_ + m.y;
+    assert(t.stone[cell] == EMPTY);
+    for (int i = 0; i < t.cellWindowCount[cell]; i++)
+        if (t.slot[static_cast<int>(color)][FOURS][t.cellWindows[cell][i] >> 3] != NONE)
+            return true;
+    return false;
+}
+
+std::vector<TMyMove> FoursSolver::Fours(Color color) const {
+    const Tables& t = *t_;
+    const int c = static_cast<int>(color);
+    std::vector<int> cells;
+    for (int i = 0; i < t.listCount[c][THREES]; i++) {
+        const std::uint32_t w = t.list[c][THREES][i];
+        for (unsigned e = static_cast<unsigned>(t.mask[c][w] ^ 0x1F); e != 0; e &= e - 1)
+            cells.push_back(t.windowCells[w][std::countr_zero(e)]);
+    }
+    std::sort(cells.begin(), cells.end());
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    std::vector<TMyMove> fours;
+    for (const int cell : cells) fours.push_back({cell / height_, cell % height_});
+    return fours;
+}
+
 // Whether a stone of c on the empty cell makes a four: some window through it
 // then holds four of c and none of the other's.
 static bool MakesFour(const std::uint32_t* windows, int count, const std::int32_t* threeSlots) {
@@ -399,13 +425,7 @@ bool FoursSolver::LineHolds(Color toMove, const std::vector<TMyMove>& line) {
         }
         const int cell = m.x * height_ + m.y;
         const bool last = i + 1 == line.size();
-        const bool isFive = [&] {
-            const int n = CountFives(a, first, second);
-            if (n == 0) return false;
-            std::vector<TMyMove> fives = Fives(a);
-            return std::any_of(fives.begin(), fives.end(),
-                               [m](TMyMove f) { return f.x == m.x && f.y == m.y; });
-        }();
+        const bool isFive = MakesFive(m, a);
         if (i % 2 == 0) {
             if (last) {
                 holds = isFive;

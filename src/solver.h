@@ -105,6 +105,11 @@ public:
     bool HasFive(Color c) const;
     // The empty cells where a stone of c makes five, in cell order (x, then y).
     std::vector<TMyMove> Fives(Color c) const;
+    // Whether a stone of c on the empty cell m makes five.
+    bool MakesFive(TMyMove m, Color c) const;
+    // The empty cells where a stone of c makes a four (after it, c can make
+    // five), in cell order.
+    std::vector<TMyMove> Fours(Color c) const;
 
     // Whether the side to move wins by fours, with a shortest win (fewest
     // moves of its own), within nodeLimit nodes.

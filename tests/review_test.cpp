@@ -149,26 +149,64 @@ protected:
     }
 };
 
-TEST_F(Verdicts, MissedBlockThenMissedWinInTheOpenThreeGame) {
+// The board's facts come before the chain: White's quiet move lets Black's
+// open three become an open four, which only a stone at either end stops.
+TEST_F(Verdicts, AllowedWinThenMissedWinInTheOpenThreeGame) {
     const Record record =
         ReadRecord("x.sgf", "(;FF[4]GM[4]SZ[15];B[hh];W[aa];B[ih];W[ab];B[jh];W[ac];B[oo])");
     ASSERT_EQ(record.error, "");
     const RecordGame& game = record.games[0];
     const std::vector<TMyMove> ends = {{6, 7}, {10, 7}};
     for (int i = 0; i < 5; i++) EXPECT_EQ(ReviewMove(game, i, 1000).verdict, Verdict::None) << i;
-    const MoveReview block = ReviewMove(game, 5, 1000);
-    EXPECT_EQ(block.verdict, Verdict::MissedBlock);
-    EXPECT_EQ(block.cells, ends);
-    EXPECT_EQ(block.text,
-              "Zelto would have blocked at 6,7 or 10,7, where Black would make an open four.");
+    const MoveReview allowed = ReviewMove(game, 5, 1000);
+    EXPECT_EQ(allowed.verdict, Verdict::AllowedWin);
+    EXPECT_EQ(allowed.kind, VerdictKind::Fours);
+    EXPECT_EQ(allowed.cells, ends);
+    EXPECT_EQ(allowed.line, (std::vector<TMyMove>{{6, 7}, {5, 7}, {10, 7}}));
+    EXPECT_EQ(allowed.forced.side, Player::None);
+    EXPECT_EQ(allowed.text,
+              "After this move Black wins by fours: 6,7 (5,7) five at 10,7; a White stone at 6,7 "
+              "or 10,7 would have stopped it.");
     const MoveReview win = ReviewMove(game, 6, 1000);
     EXPECT_EQ(win.verdict, Verdict::MissedWin);
     EXPECT_EQ(win.cells, ends);
-    EXPECT_EQ(win.text, "Zelto would have made an open four at 6,7 or 10,7.");
-    EXPECT_EQ(
-        MoveJson(win),
-        R"({"move":7,"player":"black","x":14,"y":14,"verdict":"missed-win",)"
-        R"("cells":[[6,7],[10,7]],"text":"Zelto would have made an open four at 6,7 or 10,7."})");
+    EXPECT_EQ(win.text, "Black could have won by fours from 6,7 or 10,7: 6,7 (5,7) five at 10,7.");
+    EXPECT_EQ(MoveJson(win),
+              R"({"move":7,"player":"black","x":14,"y":14,"verdict":"missed-win","kind":"fours",)"
+              R"("cells":[[6,7],[10,7]],"line":[[6,7],[5,7],[10,7]],)"
+              R"("forced":{"side":"black","line":[[6,7],[5,7],[10,7]]},"cut":false,)"
+              R"("text":"Black could have won by fours from 6,7 or 10,7: 6,7 (5,7) five at 10,7.",)"
+              R"("engine":""})");
+}
+
+// Black's four 0,0-3,3 on the diagonal stands from move 7; the chain, which
+// looks near the last stones, sees it only at first.
+TEST_F(Verdicts, FivesAnywhereOnTheBoard) {
+    const Record record = ReadRecord(
+        "x.sgf",
+        "(;FF[4]GM[4]SZ[15];B[aa];W[oo];B[bb];W[mo];B[cc];W[om];B[dd];W[ko];B[oa];W[jj];B[ee])");
+    ASSERT_EQ(record.error, "");
+    const RecordGame& game = record.games[0];
+    const std::vector<TMyMove> five = {{4, 4}};
+    for (int i = 0; i < 11; i++) {
+        const MoveReview r = ReviewMove(game, i, 1000);
+        const bool judged = i == 7 || i == 8 || i == 9;
+        EXPECT_EQ(r.verdict, i == 8   ? Verdict::MissedWin
+                             : judged ? Verdict::MissedBlock
+                                      : Verdict::None)
+            << i;
+        EXPECT_EQ(r.kind, judged ? VerdictKind::Five : VerdictKind::None) << i;
+        EXPECT_EQ(r.cells, judged ? five : std::vector<TMyMove>{}) << i;
+        // From move 8 on, Black to move makes five at once.
+        EXPECT_EQ(r.forced.side, i == 8 || i == 10 ? Player::Black : Player::None) << i;
+        if (r.forced.side != Player::None) {
+            EXPECT_EQ(r.forced.line, five) << i;
+        }
+    }
+    EXPECT_EQ(ReviewMove(game, 7, 1000).text,
+              "Black would make five at 4,4; White had to block there.");
+    EXPECT_EQ(ReviewMove(game, 8, 1000).text, "Black could make five at 4,4.");
+    EXPECT_EQ(ReviewFinal(game).analysed, false);
 }
 
 // A move that wins in its own way, or holds the threat off in another, gets
@@ -179,6 +217,7 @@ TEST_F(Verdicts, NoneForAMoveThatWinsOrBlocksOtherwise) {
         std::vector<TMyMove> black, white;
         TMyMove played;
         Verdict verdict;
+        VerdictKind kind = VerdictKind::None;
     } cases[] = {
         // Black's open three in row 7 near the last moves, another far off in row 13.
         {"open four on the far three",
@@ -190,7 +229,8 @@ TEST_F(Verdicts, NoneForAMoveThatWinsOrBlocksOtherwise) {
          {{1, 13}, {2, 13}, {3, 13}, {7, 7}, {8, 7}, {9, 7}},
          {{0, 0}, {14, 0}, {14, 14}, {12, 3}, {3, 3}, {7, 1}},
          {5, 4},
-         Verdict::MissedWin},
+         Verdict::MissedWin,
+         VerdictKind::Fours},
         // A four the opponent must answer, made beside an open three.
         {"four elsewhere",
          {{2, 2}, {2, 3}, {2, 4}, {7, 7}, {8, 7}, {9, 7}},
@@ -212,7 +252,8 @@ TEST_F(Verdicts, NoneForAMoveThatWinsOrBlocksOtherwise) {
          {{5, 7}, {6, 7}, {7, 7}, {8, 7}},
          {{0, 0}, {14, 0}, {14, 14}, {7, 1}},
          {9, 9},
-         Verdict::MissedWin},
+         Verdict::MissedWin,
+         VerdictKind::Five},
         // White's four far from both last moves: Black's open three is no win
         // then, whatever Black plays.
         {"blocks a five the chain did not see",
@@ -235,7 +276,8 @@ TEST_F(Verdicts, NoneForAMoveThatWinsOrBlocksOtherwise) {
          {{5, 7}, {6, 7}, {8, 7}},
          {{0, 0}, {14, 14}},
          {12, 2},
-         Verdict::MissedBlock},
+         Verdict::AllowedWin,
+         VerdictKind::Fours},
         // White to move against Black's open four: any five cell is a block.
         {"blocks one end of an open four",
          {{5, 7}, {6, 7}, {7, 7}, {8, 7}},
@@ -252,11 +294,13 @@ TEST_F(Verdicts, NoneForAMoveThatWinsOrBlocksOtherwise) {
          {{14, 0}, {5, 7}, {6, 7}, {7, 7}, {8, 7}},
          {{4, 7}, {1, 1}, {1, 2}, {1, 3}},
          {1, 4},
-         Verdict::MissedBlock},
+         Verdict::MissedBlock,
+         VerdictKind::Five},
     };
     for (const auto& c : cases) {
         const MoveReview review = Last(Game(c.black, c.white, c.played));
         EXPECT_EQ(review.verdict, c.verdict) << c.what << ": " << review.text;
+        EXPECT_EQ(review.kind, c.kind) << c.what;
         EXPECT_EQ(review.text.empty(), c.verdict == Verdict::None) << c.what;
     }
 }
@@ -277,6 +321,7 @@ TEST_F(Verdicts, SequenceWinsOnlyForMovesThatStartNone) {
         const MoveReview review = Last(Game(black, white, c.played));
         EXPECT_EQ(review.verdict, c.verdict) << c.played.x << "," << c.played.y;
         if (review.verdict != Verdict::None) {
+            EXPECT_EQ(review.kind, VerdictKind::Chain);
             EXPECT_EQ(review.cells, (std::vector<TMyMove>{{7, 6}}));
             EXPECT_EQ(review.text, "Zelto found a winning sequence of threats starting at 7,6.");
         }
@@ -284,7 +329,9 @@ TEST_F(Verdicts, SequenceWinsOnlyForMovesThatStartNone) {
 }
 
 TEST(Json, EscapesWhatANameMayHold) {
-    EXPECT_EQ(JsonString("a \"b\" \\ c\n\x01 é"), "\"a \\\"b\\\" \\\\ c\\u000a\\u0001 é\"");
+    EXPECT_EQ(JsonString("a \"b\" \\ c\n\x01 é"), "\"a \\\"b\\\" \\\\ c\\n\\u0001 é\"");
+    // A name that is not UTF-8 is written, with a replacement character.
+    EXPECT_EQ(JsonString("a\xff"), "\"a\xef\xbf\xbd\"");
     EXPECT_EQ(CellsJson({}), "[]");
     EXPECT_EQ(CellsJson({{1, 2}, {3, 4}}), "[[1,2],[3,4]]");
 }

@@ -1,8 +1,10 @@
-// zelto-review: reads a game record (SGF or PSQ) and reviews every move with
-// the engine's own turn on the position before it, printing the missed wins
-// and missed blocks it finds, and each game's summary.
+// zelto-review: reads a game record (SGF or PSQ) and reviews every move: the
+// whole board's fives and wins by fours before and after it, then the
+// engine's own turn on the position before it, printing the verdicts it
+// finds and each game's summary. With --final it solves only each game's
+// final position.
 //
-// Usage: zelto-review FILE [--game N] [--turn-ms MS] [--json]
+// Usage: zelto-review FILE [--game N] [--turn-ms MS] [--json] [--final]
 // Exit status: 0 when the record was read and reviewed, 1 for a record that
 // cannot be read, 2 for a bad command line.
 #include <cerrno>
@@ -17,7 +19,8 @@
 
 namespace {
 
-constexpr const char* USAGE = "usage: zelto-review FILE [--game N] [--turn-ms MS] [--json]";
+constexpr const char* USAGE =
+    "usage: zelto-review FILE [--game N] [--turn-ms MS] [--json] [--final]";
 constexpr int DEFAULT_TURN_MS = 1000;
 constexpr int MAX_TURN_MS = 3600000;
 
@@ -26,6 +29,7 @@ struct Options {
     int game = 0;  // 0: every game
     int turnMs = DEFAULT_TURN_MS;
     bool json = false;
+    bool final = false;  // only each game's final position
 };
 
 // A whole number from low to high, or false.
@@ -48,6 +52,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
         if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--final") {
+            options.final = true;
         } else if (arg == "--game") {
             if (!ParseNumber(argv[++i], 1, 1000000000, options.game)) {
                 std::fprintf(stderr, "zelto-review: --game takes a game number from 1\n");
@@ -91,35 +97,79 @@ bool ReadFile(const char* path, std::string& text, std::string& error) {
     return false;
 }
 
-// One game's summary line.
-std::string Summary(const RecordGame& game, const std::vector<MoveReview>& reviews) {
-    int wins = 0, blocks = 0;
-    for (const MoveReview& r : reviews) {
-        wins += r.verdict == Verdict::MissedWin;
-        blocks += r.verdict == Verdict::MissedBlock;
+// The last move with a whole-board verdict against the side that lost, or null.
+const MoveReview* TurningPoint(const RecordGame& game, const std::vector<MoveReview>& reviews) {
+    const MoveReview* turn = nullptr;
+    if (game.winner == Player::None) return turn;
+    for (const MoveReview& r : reviews)
+        if (r.player != game.winner && r.verdict != Verdict::None && r.kind != VerdictKind::Chain)
+            turn = &r;
+    return turn;
+}
+
+// "black wins by fours: 7,7 (8,8) five at 9,9", "white has no win by fours", or cut.
+std::string FinalText(const FinalReview& final) {
+    const std::string side = PlayerName(final.toMove);
+    if (final.cut) return side + " to move: the search for a win by fours was cut";
+    if (final.forced.side == Player::None) return side + " to move has no win by fours";
+    std::string text = side + " to move wins by fours:";
+    for (size_t i = 0; i < final.forced.line.size(); i++) {
+        const TMyMove m = final.forced.line[i];
+        const std::string cell = std::to_string(m.x) + "," + std::to_string(m.y);
+        text += " " + (i % 2 ? "(" + cell + ")" : cell);
     }
-    const std::string result = game.winner == Player::None
-                                   ? "no five on the board"
-                                   : std::string(PlayerName(game.winner)) + " made five";
-    return "game " + std::to_string(game.number) + ": " + std::to_string(game.moves.size()) +
-           " moves, " + std::to_string(wins) + " missed-win, " + std::to_string(blocks) +
-           " missed-block, " + result;
+    return text;
+}
+
+// One game's summary line.
+std::string Summary(const RecordGame& game, const std::vector<MoveReview>& reviews,
+                    const FinalReview& final) {
+    int counts[4] = {};
+    for (const MoveReview& r : reviews) counts[static_cast<int>(r.verdict)]++;
+    std::string text =
+        "game " + std::to_string(game.number) + ": " + std::to_string(game.moves.size()) + " moves";
+    if (!reviews.empty() || game.moves.empty())
+        for (const Verdict v : {Verdict::MissedWin, Verdict::MissedBlock, Verdict::AllowedWin})
+            text += ", " + std::to_string(counts[static_cast<int>(v)]) + " " + VerdictName(v);
+    text += game.winner == Player::None
+                ? ", no five on the board"
+                : ", " + std::string(PlayerName(game.winner)) + " made five";
+    if (const MoveReview* turn = TurningPoint(game, reviews))
+        text += "; it turned at move " + std::to_string(turn->index + 1) + " (" +
+                PlayerName(turn->player) + ", " + VerdictName(turn->verdict) + ")";
+    if (final.analysed) text += "; " + FinalText(final);
+    return text;
 }
 
 // One game as the --json list holds it.
-std::string GameJson(const RecordGame& game, const std::vector<MoveReview>& reviews) {
-    std::string json =
-        "{\"game\":" + std::to_string(game.number) + ",\"size\":[" + std::to_string(game.width) +
-        "," + std::to_string(game.height) + "],\"winner\":" +
-        (game.winner == Player::None ? std::string("null") : JsonString(PlayerName(game.winner))) +
-        ",\"moves\":[";
-    for (size_t i = 0; i < reviews.size(); i++)
-        json += (i ? ",\n  " : "\n  ") + MoveJson(reviews[i]);
-    return json + "]}";
+Json GameToJson(const RecordGame& game, const std::vector<MoveReview>& reviews,
+                const FinalReview& final) {
+    Json json;
+    json["game"] = game.number;
+    json["size"] = {game.width, game.height};
+    json["winner"] = game.winner == Player::None ? Json(nullptr) : Json(PlayerName(game.winner));
+    json["moves"] = Json::array();
+    for (const MoveReview& r : reviews) json["moves"].push_back(MoveToJson(r));
+    json["final"] = FinalToJson(final);
+    return json;
+}
+
+// The moves of a game listed without verdicts, for --final.
+std::vector<MoveReview> Unjudged(const RecordGame& game) {
+    std::vector<MoveReview> reviews;
+    for (int i = 0; i < static_cast<int>(game.moves.size()); i++) {
+        MoveReview r;
+        r.index = i;
+        r.player = Mover(i);
+        r.move = game.moves[i];
+        reviews.push_back(r);
+    }
+    return reviews;
 }
 
 // Reviews one game, printing each verdict as text as it is found.
 std::vector<MoveReview> ReviewGame(const RecordGame& game, const Options& options) {
+    if (options.final) return Unjudged(game);
     std::vector<MoveReview> reviews;
     for (int i = 0; i < static_cast<int>(game.moves.size()); i++) {
         reviews.push_back(ReviewMove(game, i, options.turnMs));
@@ -159,10 +209,14 @@ int main(int argc, char** argv) {
     for (const RecordGame& game : record.games) {
         if (options.game != 0 && game.number != options.game) continue;
         const std::vector<MoveReview> reviews = ReviewGame(game, options);
+        const FinalReview final = ReviewFinal(game);
         if (options.json)
-            std::printf("%s\n%s", first ? "" : ",", GameJson(game, reviews).c_str());
+            std::printf("%s\n%s", first ? "" : ",",
+                        JsonText(GameToJson(game, reviews, final)).c_str());
         else
-            std::printf("%s\n", Summary(game, reviews).c_str());
+            std::printf(
+                "%s\n",
+                Summary(game, options.final ? std::vector<MoveReview>{} : reviews, final).c_str());
         std::fflush(stdout);
         first = false;
     }

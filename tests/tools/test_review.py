@@ -16,16 +16,18 @@ REVIEW = os.environ.get("ZELTO_REVIEW", os.path.join(REPO, "build", "zelto-revie
 ENGINE = os.path.join(REPO, "build", "pbrain-zelto")
 TIMEOUT = 120
 
-# Black's open three in row 7: White plays elsewhere (a missed block), then
-# Black too (a missed win).
+# Black's open three in row 7: White plays elsewhere (Black then wins by
+# fours), then Black too (a missed win by fours).
 EXAMPLE_SGF = "(;FF[4]GM[4]SZ[15];B[hh];W[aa];B[ih];W[ab];B[jh];W[ac];B[oo])\n"
 EXAMPLE_PSQ = ("Piece 15x15, 11:11, 0\r\n8,8,120\r\n1,1,0\r\n9,8,1\r\n1,2,0\r\n10,8,0\r\n"
                "1,3,0\r\n15,15,0\r\nblack.exe\r\nwhite.exe\r\n-1\r\n")
 EXPECTED_TEXT = [
-    "game 1, move 6, white 0,2: missed-block: Zelto would have blocked at 6,7 or 10,7, "
-    "where Black would make an open four.",
-    "game 1, move 7, black 14,14: missed-win: Zelto would have made an open four at 6,7 or 10,7.",
-    "game 1: 7 moves, 1 missed-win, 1 missed-block, no five on the board",
+    "game 1, move 6, white 0,2: allowed-win: After this move Black wins by fours: 6,7 (5,7) "
+    "five at 10,7; a White stone at 6,7 or 10,7 would have stopped it.",
+    "game 1, move 7, black 14,14: missed-win: Black could have won by fours from 6,7 or 10,7: "
+    "6,7 (5,7) five at 10,7.",
+    "game 1: 7 moves, 1 missed-win, 0 missed-block, 1 allowed-win, no five on the board; "
+    "white to move has no win by fours",
 ]
 
 
@@ -54,9 +56,16 @@ def test_example_game_as_sgf_and_psq(tmp_path, name, text):
     assert [(m["move"], m["player"], m["x"], m["y"]) for m in moves] == [
         (1, "black", 7, 7), (2, "white", 0, 0), (3, "black", 8, 7), (4, "white", 0, 1),
         (5, "black", 9, 7), (6, "white", 0, 2), (7, "black", 14, 14)]
-    assert [m["verdict"] for m in moves] == [None] * 5 + ["missed-block", "missed-win"]
+    assert [m["verdict"] for m in moves] == [None] * 5 + ["allowed-win", "missed-win"]
+    assert [m["kind"] for m in moves] == [None] * 5 + ["fours", "fours"]
     assert moves[5]["cells"] == moves[6]["cells"] == [[6, 7], [10, 7]]
-    assert all(m["text"] == "" and m["cells"] == [] for m in moves[:5])
+    assert moves[5]["line"] == moves[6]["line"] == [[6, 7], [5, 7], [10, 7]]
+    # Black, to move at move 7, wins by fours; nobody earlier does.
+    assert [m["forced"] for m in moves] == [None] * 6 + [
+        {"side": "black", "line": [[6, 7], [5, 7], [10, 7]]}]
+    assert all(m["text"] == "" and m["cells"] == [] and m["line"] == [] for m in moves[:5])
+    assert not any(m["cut"] for m in moves)
+    assert game["final"] == {"to_move": "white", "forced": None, "cut": False}
 
 
 def match_games(tmp_path, name, engines, games, size, turn_ms):
@@ -120,9 +129,16 @@ def test_sgf_as_other_runners_write_it(tmp_path):
     assert [(g["game"], len(g["moves"]), g["winner"]) for g in games] == \
         [(1, 5, None), (2, 9, "black")]
     assert games[0]["moves"][0] == {"move": 1, "player": "black", "x": 11, "y": 13,
-                                    "verdict": None, "cells": [], "text": ""}
-    # White left Black's open three and four alone.
-    assert [m["verdict"] for m in games[1]["moves"]][5:8] == ["missed-block", None, "missed-block"]
+                                    "verdict": None, "kind": None, "cells": [], "line": [],
+                                    "forced": None, "cut": False, "text": "", "engine": ""}
+    # White left Black's open three, then its open four, alone: the first
+    # allowed a win by fours that a stone at either end stops; against the
+    # second nothing saves, and only the engine's chain has a verdict.
+    moves = games[1]["moves"]
+    assert [(m["verdict"], m["kind"]) for m in moves][5:8] == [
+        ("allowed-win", "fours"), (None, None), ("missed-block", "chain")]
+    assert moves[5]["cells"] == [[7, 6], [7, 10]]
+    assert games[1]["final"] is None
 
 
 @pytest.mark.parametrize("text, message", [
