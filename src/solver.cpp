@@ -451,6 +451,11 @@ bool FoursSolver::LineHolds(Color toMove, const std::vector<TMyMove>& line) {
                 holds = isFive;
                 break;
             }
+            // A four played where a five could be is no move of the rules.
+            if (CountFives(a, first, second) > 0) {
+                holds = false;
+                break;
+            }
             const int defenderFives = CountFives(d, first, second);
             if (defenderFives == 2 || (defenderFives == 1 && cell != first)) {
                 holds = false;

@@ -113,8 +113,10 @@ public:
     std::vector<TMyMove> Fives(Color c) const;
     // Whether a stone of c on the empty cell m makes five.
     bool MakesFive(TMyMove m, Color c) const;
-    // The empty cells where a stone of c makes a four (after it, c can make
-    // five), in cell order.
+    // The empty cells where a stone of c makes a four: it fills a window to
+    // four of c's stones and none of the other's, whose empty cell is then a
+    // five of c. Meant for a side with no five cell yet (every cell would
+    // qualify otherwise), in cell order.
     std::vector<TMyMove> Fours(Color c) const;
 
     // Whether the side to move wins by fours, with a shortest win (fewest
@@ -124,7 +126,8 @@ public:
     // Whether `line` (winner first, as Solve returns it) is a valid win by
     // fours for toMove in the position: every cell empty when played, each
     // of the winner's moves a four that obeys the rules above (the last a
-    // five), and each answer a block of one of its fives.
+    // five, and no four played while a five could be), and each answer a
+    // block of one of its fives.
     bool LineHolds(Color toMove, const std::vector<TMyMove>& line);
 
 private:

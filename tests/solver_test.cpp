@@ -8,11 +8,11 @@
 //
 // ZELTO_SOLVER_POSITIONS in the environment sets the number of random
 // positions; without it the Release build runs 100000 and a build with
-// sanitizers or asserts fewer (ZELTO_SOLVER_DEFAULT_POSITIONS, set in
-// CMakeLists.txt).
+// sanitizers or asserts 10000 (ZELTO_SOLVER_DEFAULT_POSITIONS, set in
+// CMakeLists.txt). The test of both sides in turn runs a 33rd of that.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <cstdint>
@@ -273,7 +273,8 @@ std::string CheckLine(PlainBoard b, int winner, const std::vector<TMyMove>& line
         if (!b.Empty(m)) return at + "not an empty cell of the board";
         if (i % 2 == 0) {
             if (i + 1 == line.size())
-                return PlainMakesFive(b, m.x, m.y, winner) ? "" : at + "the last move makes no five";
+                return PlainMakesFive(b, m.x, m.y, winner) ? ""
+                                                           : at + "the last move makes no five";
             if (!PlainFives(b, winner).empty()) return at + "a four where the winner had a five";
             const std::vector<TMyMove> theirs = PlainFives(b, defender);
             if (theirs.size() >= 2) return at + "the defender has two fives";
@@ -385,7 +386,8 @@ public:
             TMyMove m{boxX + Pick(boxW), boxY + Pick(boxH)};
             const int how = Pick(100);
             if (how < 50 && !p.stones.empty()) {  // extend a stone of the colour along a line
-                const Stone& s = p.stones[static_cast<size_t>(Pick(static_cast<int>(p.stones.size())))];
+                const Stone& s =
+                    p.stones[static_cast<size_t>(Pick(static_cast<int>(p.stones.size())))];
                 if (s.color != color) continue;
                 const int d = Pick(4), k = (1 + Pick(2)) * (Pick(2) ? 1 : -1);
                 m = {s.cell.x + k * LINE_STEPS[d][0], s.cell.y + k * LINE_STEPS[d][1]};
@@ -491,16 +493,17 @@ bool CheckPosition(FoursSolver& solver, const Position& p, bool fullScan, bool d
         mix.skipped++;
         EXPECT_NE(got.outcome, Outcome::Finished) << where;
     } else if (twin.kind == TwinAnswer::Win) {
-        EXPECT_EQ(got.outcome, Outcome::Win) << where << ": the twin wins by "
-                                             << LineText(twin.line);
+        EXPECT_EQ(got.outcome, Outcome::Win)
+            << where << ": the twin wins by " << LineText(twin.line);
         EXPECT_EQ((got.line.size() + 1) / 2, (twin.line.size() + 1) / 2)
             << where << ": solver " << LineText(got.line) << ", twin " << LineText(twin.line);
         mix.wins++;
         mix.lengths[std::min<size_t>(11, (twin.line.size() + 1) / 2)]++;
     } else {
         EXPECT_EQ(got.outcome, Outcome::NoWin)
-            << where << (got.outcome == Outcome::Win ? ": solver wins by " + LineText(got.line)
-                                                     : std::string(": ") + OutcomeName(got.outcome));
+            << where
+            << (got.outcome == Outcome::Win ? ": solver wins by " + LineText(got.line)
+                                            : std::string(": ") + OutcomeName(got.outcome));
         mix.noWins++;
         mix.noWinsWithFours += !PlainFours(b, p.toMove, false).empty();
     }
@@ -608,51 +611,53 @@ TEST(SolverHandMade, KnownAnswers) {
         std::string black, white;
         int toMove;
         Outcome outcome;
-        int length;        // the winner's moves in a shortest win
-        TMyMove first;     // NO_MOVE: several shortest wins start differently
+        int length;         // the winner's moves in a shortest win
+        const char* first;  // "": several shortest wins start differently
     } cases[] = {
-        {"five at once", 15, 15, "7,7 8,7 9,7 10,7", "0,0 0,1 0,2 1,5", BLACK, Outcome::Win, 1,
-         NO_MOVE},
+        {"five at once", 15, 15, "7,7 8,7 9,7 10,7", "0,0 0,1 0,2 1,5", BLACK, Outcome::Win, 1, ""},
         {"five at once on the edge", 15, 15, "14,3 14,4 14,6 14,7", "3,3 4,4 5,5", BLACK,
-         Outcome::Win, 1, {14, 5}},
+         Outcome::Win, 1, "14,5"},
         {"an overline is a five", 15, 15, "1,7 2,7 3,7 5,7 6,7", "0,0 1,1 2,2 3,3", BLACK,
-         Outcome::Win, 1, {4, 7}},
-        {"an open four wins in two", 15, 15, "5,5 6,5 7,5", "0,0 1,1", BLACK, Outcome::Win, 2,
-         NO_MOVE},
+         Outcome::Win, 1, "4,7"},
+        {"an open four wins in two", 15, 15, "5,5 6,5 7,5", "0,0 1,1", BLACK, Outcome::Win, 2, ""},
         {"the defender's five on two cells", 15, 15, "7,8 8,8 9,8 7,10 8,10",
-         "3,3 4,3 5,3 6,3 12,12", BLACK, Outcome::NoWin, 0, NO_MOVE},
+         "3,3 4,3 5,3 6,3 12,12", BLACK, Outcome::NoWin, 0, ""},
         {"the defender's single five, blocked by a four", 15, 15, "2,5 7,6 7,7 7,8",
-         "3,5 4,5 5,5 6,5 0,0", BLACK, Outcome::Win, 2, {7, 5}},
+         "3,5 4,5 5,5 6,5 0,0", BLACK, Outcome::Win, 2, "7,5"},
         {"the defender's single five, the block no four", 15, 15, "2,5 10,10 11,10 12,10",
-         "3,5 4,5 5,5 6,5 0,0", BLACK, Outcome::NoWin, 0, NO_MOVE},
+         "3,5 4,5 5,5 6,5 0,0", BLACK, Outcome::NoWin, 0, ""},
         {"the defender's overline on one cell", 15, 15, "0,1 4,2 4,3 4,4",
-         "1,1 2,1 3,1 5,1 6,1 14,14", BLACK, Outcome::Win, 2, {4, 1}},
+         "1,1 2,1 3,1 5,1 6,1 14,14", BLACK, Outcome::Win, 2, "4,1"},
         {"white to move with the same stones", 15, 15, "0,1 4,2 4,3 4,4",
-         "1,1 2,1 3,1 5,1 6,1 14,14", WHITE, Outcome::Win, 1, {4, 1}},
+         "1,1 2,1 3,1 5,1 6,1 14,14", WHITE, Outcome::Win, 1, "4,1"},
         {"a five on the board", 15, 15, "3,3 4,4 5,5 6,6 7,7", "0,0 0,1 0,2 0,3", WHITE,
-         Outcome::Finished, 0, NO_MOVE},
-        {"no stones", 15, 15, "", "", BLACK, Outcome::NoWin, 0, NO_MOVE},
-        {"a three with no four to make", 15, 15, "6,6 7,7 8,8", "5,5 9,9", BLACK, Outcome::NoWin,
-         0, NO_MOVE},
-        {"three fours", 15, 15, THREE_BLACK, THREE_WHITE, BLACK, Outcome::Win, 3, NO_MOVE},
-        {"three fours, white to move", 15, 15, THREE_BLACK, THREE_WHITE, WHITE, Outcome::NoWin,
-         0, NO_MOVE},
-        {"three fours on 100x100", 100, 100, three100Black, three100White, BLACK, Outcome::Win,
-         3, NO_MOVE},
-        {"a diagonal five on 5x5", 5, 5, "0,0 1,1 2,2 3,3", "0,4 1,4 2,4", BLACK, Outcome::Win,
-         1, {4, 4}},
+         Outcome::Finished, 0, ""},
+        {"no stones", 15, 15, "", "", BLACK, Outcome::NoWin, 0, ""},
+        {"a three with no four to make", 15, 15, "6,6 7,7 8,8", "5,5 9,9", BLACK, Outcome::NoWin, 0,
+         ""},
+        {"three fours", 15, 15, THREE_BLACK, THREE_WHITE, BLACK, Outcome::Win, 3, ""},
+        // Two found by the random generator, the twin agreeing.
+        {"four fours", 15, 15, "1,5 5,5 3,5 7,7 0,11 0,4 7,6 0,2", "3,11 11,3 2,7 9,12", BLACK,
+         Outcome::Win, 4, ""},
+        {"five fours from nine stones", 15, 15, "12,9 10,9 12,10 9,5 13,8 10,6 10,10", "14,7 11,8",
+         BLACK, Outcome::Win, 5, ""},
+        {"three fours, white to move", 15, 15, THREE_BLACK, THREE_WHITE, WHITE, Outcome::NoWin, 0,
+         ""},
+        {"three fours on 100x100", 100, 100, three100Black, three100White, BLACK, Outcome::Win, 3,
+         ""},
+        {"a diagonal five on 5x5", 5, 5, "0,0 1,1 2,2 3,3", "0,4 1,4 2,4", BLACK, Outcome::Win, 1,
+         "4,4"},
         {"an anti-diagonal four on 5x5", 5, 5, "0,4 1,3 2,2 4,0", "0,0 1,0 2,0", BLACK,
-         Outcome::Win, 1, {3, 1}},
+         Outcome::Win, 1, "3,1"},
         {"a double four in the corner of 5x5", 5, 5, "1,0 2,0 3,0 0,1 0,2 0,3", "4,4 2,4 4,2",
-         BLACK, Outcome::Win, 2, {0, 0}},
-        {"a lone four on 5x5 is no win", 5, 5, "0,4 1,3 3,1", "0,0 1,0 2,0", BLACK,
-         Outcome::NoWin, 0, NO_MOVE},
-        {"nothing to make on 5x5", 5, 5, "0,0 1,0 2,0", "3,0 0,1", BLACK, Outcome::NoWin, 0,
-         NO_MOVE},
+         BLACK, Outcome::Win, 2, "0,0"},
+        {"a lone four on 5x5 is no win", 5, 5, "0,4 1,3 3,1", "0,0 1,0 2,0", BLACK, Outcome::NoWin,
+         0, ""},
+        {"nothing to make on 5x5", 5, 5, "0,0 1,0 2,0", "3,0 0,1", BLACK, Outcome::NoWin, 0, ""},
         {"an open three at the foot of 7x20", 7, 20, "3,15 3,16 3,17", "0,0 6,0", BLACK,
-         Outcome::Win, 2, NO_MOVE},
+         Outcome::Win, 2, ""},
         {"a four along the long side of 20x7", 20, 7, "16,6 17,6 18,6 19,6", "0,0", BLACK,
-         Outcome::Win, 1, {15, 6}},
+         Outcome::Win, 1, "15,6"},
     };
     FoursSolver solver;
     for (const auto& c : cases) {
@@ -663,8 +668,8 @@ TEST(SolverHandMade, KnownAnswers) {
         p.toMove = c.toMove;
         SetUpSolver(solver, p);
         const FoursResult got = solver.Solve(static_cast<Color>(c.toMove));
-        EXPECT_EQ(got.outcome, c.outcome) << c.name << ": " << OutcomeName(got.outcome) << " "
-                                          << LineText(got.line);
+        EXPECT_EQ(got.outcome, c.outcome)
+            << c.name << ": " << OutcomeName(got.outcome) << " " << LineText(got.line);
         const TwinAnswer twin =
             PlainTwin(BoardOf(p), c.toMove, 1000000, c.width * c.height <= 400).Solve();
         const TwinAnswer::Kind want = c.outcome == Outcome::Win        ? TwinAnswer::Win
@@ -679,8 +684,8 @@ TEST(SolverHandMade, KnownAnswers) {
             << c.name << ": twin " << LineText(twin.line);
         EXPECT_EQ(CheckLine(BoardOf(p), c.toMove, got.line), "") << c.name;
         EXPECT_TRUE(solver.LineHolds(static_cast<Color>(c.toMove), got.line)) << c.name;
-        if (!(c.first == NO_MOVE) && !got.line.empty()) {
-            EXPECT_EQ(got.line[0], c.first) << c.name << ": " << LineText(got.line);
+        if (*c.first && !got.line.empty()) {
+            EXPECT_EQ(CellText(got.line[0]), c.first) << c.name << ": " << LineText(got.line);
         }
     }
 }
@@ -720,6 +725,33 @@ TEST(SolverHandMade, PlainCheckerRefusesBrokenLines) {
     q.stones = Stones("7,8 8,8 9,8 2,3", "3,3 4,3 5,3 6,3");
     EXPECT_EQ(CheckLine(BoardOf(q), BLACK, {{6, 8}, {5, 8}, {10, 8}}),
               "move 1 6,8: does not take the defender's five at 7,3");
+}
+
+// One solver, one position, each side in turn: what a search proved for one
+// attacker is never taken for the other, nor for a later search.
+TEST(SolverTwin, BothSidesInTurnMatchPlainTwin) {
+    PositionGenerator generator(20261208);
+    FoursSolver solver;
+    const int count = std::max(100, PositionCount() / 33);
+    for (int i = 0; i < count; i++) {
+        const Position p = generator.Next();
+        const PlainBoard b = BoardOf(p);
+        SetUpSolver(solver, p);
+        const TwinAnswer twins[2] = {PlainTwin(b, BLACK, TWIN_BUDGET, false).Solve(),
+                                     PlainTwin(b, WHITE, TWIN_BUDGET, false).Solve()};
+        for (const int side : {p.toMove, 1 - p.toMove, p.toMove, 1 - p.toMove}) {
+            const TwinAnswer& twin = twins[side];
+            const FoursResult got = solver.Solve(static_cast<Color>(side));
+            const Outcome want = twin.kind == TwinAnswer::Win        ? Outcome::Win
+                                 : twin.kind == TwinAnswer::NoWin    ? Outcome::NoWin
+                                 : twin.kind == TwinAnswer::Finished ? Outcome::Finished
+                                                                     : got.outcome;
+            ASSERT_EQ(got.outcome, want) << Describe(p) << ", solved for " << side;
+            ASSERT_EQ(got.line.size(),
+                      twin.kind == TwinAnswer::Win ? twin.line.size() : got.line.size())
+                << Describe(p) << ", solved for " << side;
+        }
+    }
 }
 
 // Random positions against the twin: outcome, shortest length, the line
