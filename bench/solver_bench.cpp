@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zelto-solver-bench: cannot read %s\n", path);
         return 2;
     }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     const Record record = ReadRecord(path, text);
     if (!record.error.empty()) {
         std::fprintf(stderr, "zelto-solver-bench: %s\n", record.error.c_str());
