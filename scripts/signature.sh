@@ -4,11 +4,17 @@
 # with the one CMakeLists.txt pins and fails when they differ; --pinned only
 # prints the pinned one. --verify NAME builds nothing: it reads another build's
 # benchmark output on standard input (CR LF too) and fails unless its
-# signature is the pinned one.
+# signature is the pinned one. A first argument --solver does all this for the
+# solver's benchmark (zelto-solver-bench, ZELTO_SOLVER_SIGNATURE) instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-pinned=$(sed -n 's/^set(ZELTO_SIGNATURE \(.*\))$/\1/p' CMakeLists.txt)
+variable=ZELTO_SIGNATURE bench=zelto-bench
+if [ "${1:-}" = --solver ]; then
+    variable=ZELTO_SOLVER_SIGNATURE bench=zelto-solver-bench
+    shift
+fi
+pinned=$(sed -n "s/^set($variable \(.*\))$/\1/p" CMakeLists.txt)
 [ "${1:-}" = --pinned ] && { echo "$pinned"; exit 0; }
 if [ "${1:-}" = --verify ]; then
     signature=$(tr -d '\r' | sed -n 's/^Signature: //p')
@@ -17,8 +23,8 @@ if [ "${1:-}" = --verify ]; then
     exit
 fi
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target zelto-bench >/dev/null
-signature=$(build/zelto-bench | sed -n 's/^Signature: //p')
+cmake --build build -j"$(nproc)" --target "$bench" >/dev/null
+signature=$("build/$bench" | sed -n 's/^Signature: //p')
 echo "$signature"
 if [ "${1:-}" = --check ]; then
     [ "$signature" = "$pinned" ] || { echo "signature $signature differs from the pinned $pinned" >&2; exit 1; }

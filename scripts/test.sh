@@ -45,9 +45,10 @@ clang_build() {
     # The second compiler: its own warnings (errors, as in every build), its
     # unit tests and its benchmark signature.
     CC=clang-14 CXX=clang++-14 cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=ON
-    cmake --build build-clang -j"$jobs" --target zelto_tests zelto-bench
+    cmake --build build-clang -j"$jobs" --target zelto_tests zelto-bench zelto-solver-bench
     build-clang/zelto_tests
     build-clang/zelto-bench | bash scripts/signature.sh --verify clang-14
+    build-clang/zelto-solver-bench | bash scripts/signature.sh --solver --verify clang-14
 }
 zelto_step "building the engine and its unit tests with clang-14 and running them" clang_build
 zelto_step "checking that every dependency of src/ points down its layers" bash scripts/layers.sh build

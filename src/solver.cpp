@@ -31,6 +31,9 @@ constexpr std::size_t TT_SIZE = std::size_t{1} << TT_BITS;
 // cell at most once, and the levels of a search are few.
 constexpr int MOVE_STACK = 1 << 20;
 constexpr std::uint16_t NO_WIN_AT_ALL = 0xFFFF;
+// Wins of up to this many moves are looked for one length at a time before
+// the search goes deep: most wins in games are short.
+constexpr int SHORT_WINS = 4;
 static_assert(FoursSolver::MAX_WIN_MOVES < NO_WIN_AT_ALL);
 static_assert(MAX_CELLS <= 0x10000, "a cell index fits 16 bits in the move stack");
 
@@ -85,6 +88,7 @@ FoursSolver::FoursSolver() : t_(std::make_unique<Tables>()) {
     std::memset(t_->stamp, 0, sizeof t_->stamp);
     t_->stampNow = 0;
     line_.reserve(2 * MAX_WIN_MOVES + 1);
+    found_.reserve(2 * MAX_WIN_MOVES + 1);
     SetUp(MIN_BOARD, MIN_BOARD);
 }
 
@@ -392,19 +396,35 @@ FoursResult FoursSolver::Solve(Color toMove, std::uint64_t nodeLimit) {
         std::memset(t_->table, 0, sizeof t_->table);
         epoch_ = 1;
     }
+    // Short wins first, deepening one move at a time; then any win, or the
+    // proof that there is none, searched as deep as the cap allows, where a
+    // failed position is refuted at every depth and its entry prunes every
+    // later visit; then, below the length of a win found so, deepening again
+    // for a shortest.
     result.outcome = Outcome::Cut;
-    for (int budget = 1; budget <= MAX_WIN_MOVES; budget++) {
-        const Result r = SearchAttacker(budget);
+    int budget = 1;
+    Result r = Result::Fail;
+    for (; budget <= SHORT_WINS && r == Result::Fail && !aborted_; budget++)
+        r = SearchAttacker(budget);
+    if (r == Result::Fail && !aborted_) {
+        r = SearchAttacker(MAX_WIN_MOVES);
         if (r == Result::Win) {
-            result.outcome = Outcome::Win;
-            result.line.assign(line_.rbegin(), line_.rend());
-            break;
+            const int length = static_cast<int>(line_.size() + 1) / 2;
+            for (; budget < length && !aborted_; budget++) {
+                found_.swap(line_);
+                line_.clear();
+                if (SearchAttacker(budget) == Result::Win) break;
+                found_.swap(line_);
+            }
         }
-        if (aborted_) break;
-        if (r == Result::FailAtAll) {
-            result.outcome = Outcome::NoWin;
-            break;
-        }
+    }
+    if (aborted_) {
+        // Whether a win, or a shorter one, exists is not known.
+    } else if (r == Result::Win) {
+        result.outcome = Outcome::Win;
+        result.line.assign(line_.rbegin(), line_.rend());
+    } else if (r == Result::FailAtAll) {
+        result.outcome = Outcome::NoWin;
     }
     result.nodes = nodes_;
     return result;

@@ -41,6 +41,12 @@
 //     be wrong.
 //  6. Move lists of the search's levels live one after another in moves_;
 //     each level pops what it pushed.
+//  7. Solve looks for wins of 1 to SHORT_WINS moves one length at a time,
+//     then searches as deep as MAX_WIN_MOVES allows (a failure there that no
+//     cap cut refutes the position at every depth), then, below the length
+//     of a win found so, one length at a time again: the first win found at
+//     a length where every shorter one failed is a shortest. Cut below a win
+//     found is cut: it proves nothing about the shortest.
 // Solve, Fives and LineHolds leave the position as they found it. Nothing is
 // allocated after construction.
 #pragma once
@@ -142,5 +148,6 @@ private:
     bool aborted_ = false;
     int moveTop_ = 0;
     std::uint16_t epoch_ = 0;
-    std::vector<TMyMove> line_;  ///< the win found, built from its end as the search returns
+    std::vector<TMyMove> line_;   ///< the win found, built from its end as the search returns
+    std::vector<TMyMove> found_;  ///< a longer win, while a shorter one is looked for
 };

@@ -179,3 +179,95 @@ def test_bad_command_line(tmp_path, args, status):
     assert (done.returncode, done.stdout) == (status, "")
     assert len(done.stderr.splitlines()) in (1, 2) and done.stderr.startswith(
         "usage" if args == [] else "zelto-review: ")
+
+
+def fives(stones, width, height, side):
+    """The empty cells where a stone of `side` makes five or more in a row."""
+    cells = set()
+    for x in range(width):
+        for y in range(height):
+            if (x, y) in stones:
+                continue
+            for dx, dy in ((1, 0), (0, 1), (1, 1), (1, -1)):
+                run = 1
+                for sign in (1, -1):
+                    cx, cy = x + sign * dx, y + sign * dy
+                    while stones.get((cx, cy)) == side:
+                        run += 1
+                        cx, cy = cx + sign * dx, cy + sign * dy
+                if run >= 5:
+                    cells.add((x, y))
+    return cells
+
+
+def check_win_by_fours(stones, width, height, side, line):
+    """Replays a win by fours move by move: each of the winner's moves a four
+    (blocking the defender's one five first, if it has one), each answer one
+    of the winner's fives, the last move a five."""
+    stones = dict(stones)
+    other = "white" if side == "black" else "black"
+    assert len(line) % 2 == 1, line
+    for i, (x, y) in enumerate(map(tuple, line)):
+        assert 0 <= x < width and 0 <= y < height and (x, y) not in stones, line
+        mine = fives(stones, width, height, side)
+        if i % 2 == 1:
+            assert not fives(stones, width, height, other) and (x, y) in mine, line
+            stones[(x, y)] = other
+        elif i == len(line) - 1:
+            assert (x, y) in mine, line
+        else:
+            theirs = fives(stones, width, height, other)
+            assert len(theirs) <= 1 and theirs <= {(x, y)}, line
+            stones[(x, y)] = side
+            assert fives(stones, width, height, side), line
+
+
+def test_every_line_replays_in_the_noisy_games(tmp_path):
+    noisy = " ".join([sys.executable, os.path.join(REPO, "bench", "noisy_engine.py"),
+                      "--noise", "0.5", ENGINE])
+    sgf = match_games(tmp_path, "noisy.sgf", [ENGINE, noisy], 4, "11", 20)
+    lines = decisive = 0
+    for game in reviewed(sgf, "--turn-ms", 20):
+        decisive += game["winner"] is not None
+        width, height = game["size"]
+        stones = {}
+        for m in game["moves"]:
+            if m["forced"]:
+                assert m["forced"]["side"] == m["player"]
+                check_win_by_fours(stones, width, height, m["player"], m["forced"]["line"])
+                lines += 1
+            if m["kind"] == "fours":
+                if m["verdict"] == "missed-win":
+                    assert m["line"] == m["forced"]["line"]
+                else:
+                    after = {**stones, (m["x"], m["y"]): m["player"]}
+                    winner = "white" if m["player"] == "black" else "black"
+                    check_win_by_fours(after, width, height, winner, m["line"])
+            stones[(m["x"], m["y"])] = m["player"]
+        if game["final"] and game["final"]["forced"]:
+            check_win_by_fours(stones, width, height, game["final"]["to_move"],
+                               game["final"]["forced"]["line"])
+    # The winner could make five before its last move, at least.
+    assert lines >= decisive
+
+
+# Problems handed to the solver as records: Black to move after each game.
+@pytest.mark.parametrize("record, final", [
+    # Black's broken three 6,7 7,7 9,7 and a stone at 8,9: 8,7 makes an open four.
+    ("(;FF[4]GM[4]SZ[15];B[gh];W[aa];B[hh];W[oo];B[jh];W[ao];B[ij];W[oa])",
+     {"to_move": "black", "forced": {"side": "black", "line": [[8, 7], [5, 7], [10, 7]]},
+      "cut": False}),
+    # White to move with nothing: no win by fours.
+    ("(;FF[4]GM[4]SZ[15];B[hh];W[aa];B[ih])",
+     {"to_move": "white", "forced": None, "cut": False}),
+    # A five ended the game: nothing to solve.
+    ("(;FF[4]GM[4]SZ[9];B[aa];W[ai];B[ba];W[bi];B[ca];W[ci];B[da];W[di];B[ea])", None),
+])
+def test_final_positions(tmp_path, record, final):
+    path = tmp_path / "problem.sgf"
+    path.write_text(record)
+    [game] = reviewed(path, "--final")
+    assert game["final"] == final
+    assert all(m["verdict"] is None and m["forced"] is None for m in game["moves"])
+    done = review(path, "--final")
+    assert done.returncode == 0 and len(done.stdout.splitlines()) == 1
