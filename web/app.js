@@ -1,11 +1,13 @@
 // The page: a manager for one player against Zelto. It sends protocol lines
 // to the engine in its Web Worker, reads the replies, and judges the game.
-// A review (review.js) takes over the board while it is open.
-import { buildBoard, drawFive, drawReasons, drawStones } from './board.js';
+// A review (review.js) takes over the board while it is open. In both, the
+// engine's solver can search the position shown for a win by fours.
+import { buildBoard, drawFive, drawLine, drawReasons, drawStones } from './board.js';
 import { Game } from './game.js';
 import { reasonsOf } from './reasoning.js';
 import { DEFAULT_SIZE, MAX_SIZE, MIN_SIZE, linkOf, readLink, sgfOf } from './record.js';
 import { Review } from './review.js';
+import { solvedWords } from './wins.js';
 
 const $ = (id) => document.getElementById(id);
 const boardEl = $('board');
@@ -21,6 +23,9 @@ const reasoningEl = $('reasoning');
 const reasonEl = $('reason');
 const copyEl = $('copy-link');
 const saveEl = $('save');
+const findEl = $('find-win');
+const numbersEl = $('show-numbers');
+const captionEl = $('line-caption');
 
 const COLOUR = { 1: 'black', 2: 'white' };
 const MOVE_LINE = /^\s*(-?\d+)\s*,\s*(-?\d+)\s*$/;
@@ -29,7 +34,7 @@ const STATS_LINE = /time=([\d.]+) s, eval=(-?\d+), depth=(\d+), nodes=(\d+)/;
 let worker = null;
 let engineAlive = false;
 let engineSize = 0;   // board size of the engine's last START; 0 once a job has left its game unknown
-let jobs = 0;         // record and review jobs sent to the worker and not answered
+let jobs = 0;         // record, review and solve jobs sent to the worker and not answered
 let game = null;
 let human = 1;        // the person's stone; 1 moves first
 let thinking = false; // a move has been asked for and not answered yet
@@ -39,7 +44,10 @@ let over = null;
 let turnStats = null; // the statistics line of the turn being answered
 let cursor = { x: 0, y: 0 };
 let reasons = null;   // Zelto's reasons for a move: reasonsOf's, and `moves`, the game's length after it
+let found = null;     // a search for a win by fours in the game: { moves: the game's length, id, answer }
+let searches = 0;     // the searches asked for in play, which name their jobs
 const REASONING_KEY = 'zelto-reasoning';
+const NUMBERS_KEY = 'zelto-numbers';
 
 const zelto = () => 3 - human;
 
@@ -75,11 +83,12 @@ function post(job) {
 }
 
 function fromEngine(message) {
-  if ('record' in message || 'reviewed' in message) jobs--;
+  if ('record' in message || 'reviewed' in message || 'solved' in message) jobs--;
   if ('line' in message) engineLine(message.line);
   else if ('reasoning' in message) engineReasons(message.reasoning);
   else if ('record' in message) review.recordRead(message.record);
   else if ('reviewed' in message) review.moveReviewed(message.reviewed);
+  else if ('solved' in message) solved(message.solved);
   else if ('stderr' in message) showError('Engine: ' + message.stderr);
   else if ('exit' in message) engineStopped('ended (exit status ' + message.exit + ')');
   else if ('crash' in message) engineStopped('crashed: ' + message.crash);
@@ -101,6 +110,7 @@ function engineLine(line) {
 
 function engineStopped(why) {
   engineAlive = false;
+  if (found && !found.answer) found = null;
   review.engineStopped();
   showError("Zelto's engine " + why);
   if (game && !over) finish(human, "Zelto lost: its engine " + why, true, 'fault');
@@ -207,6 +217,7 @@ function setUp(played, zeltoFirst) {
   over = null;
   thinking = false;
   reasons = null;
+  found = null;
   statsEl.textContent = '';
   clearErrors();
   const last = game.moves[game.moves.length - 1];
@@ -244,17 +255,60 @@ function enter() {
   over = null;
   thinking = false;
   reasons = null;
+  found = null;
   undoEl.disabled = resignEl.disabled = true;
   saveEl.disabled = false;
 }
 
 function showReasoning(on) {
   reasoningEl.checked = on;
+  remember(REASONING_KEY, on);
+}
+
+function remember(key, on) {
   try {
-    localStorage.setItem(REASONING_KEY, on ? 'on' : 'off');
+    localStorage.setItem(key, on ? 'on' : 'off');
   } catch {
     // Storage may be switched off; the choice then lasts for this visit.
   }
+}
+
+function remembered(key) {
+  try {
+    return localStorage.getItem(key) === 'on';
+  } catch {
+    // Without storage every choice starts off.
+    return false;
+  }
+}
+
+// Searches the position shown for a win by fours of the side to move.
+function findWin() {
+  if (review.active) {
+    review.findWin();
+    return;
+  }
+  if (!game || thinking || over) return;
+  found = { moves: game.moves.length, id: `play-${++searches}`, answer: null };
+  post({ solve: { id: found.id, width: game.size, height: game.size,
+    moves: game.moves.map((m) => `${m.x},${m.y}`).join(';') } });
+  render();
+}
+
+// The worker's answer to a search, the review's or the game's.
+function solved(answer) {
+  if (review.active) {
+    review.solved(answer);
+    return;
+  }
+  if (!found || answer.id !== found.id) return;
+  if (answer.error) {
+    showError(`The position could not be searched: ${answer.error}.`);
+    found = null;
+  } else {
+    found.answer = answer;
+  }
+  render();
 }
 
 // Copies the address, which always holds the game, for sharing.
@@ -295,6 +349,7 @@ function undo() {
   }
   over = null;
   reasons = null;
+  found = null;
   drawFive(boardEl, null);
   render();
 }
@@ -324,7 +379,7 @@ function render() {
     review.render();
     return;
   }
-  drawStones(boardEl, game, cursor);
+  drawStones(boardEl, game, cursor, numbersEl.checked);
   boardEl.classList.toggle('thinking', thinking);
   boardEl.setAttribute('aria-busy', String(thinking));
   statusEl.dataset.result = over ? String(over.winner || 'draw') : '';
@@ -335,6 +390,14 @@ function render() {
   undoEl.disabled = !canUndo();
   resignEl.disabled = !game || !!over;
   saveEl.disabled = !game;
+  // A search's answer, while the game is still at the position searched.
+  const search = found && found.moves === game.moves.length ? found : null;
+  const answer = search && search.answer;
+  findEl.disabled = !game || thinking || !!over || !!(search && !answer);
+  drawLine(boardEl, answer && answer.outcome === 'win' ? answer.line : null, answer && answer.side);
+  captionEl.textContent = !search ? '' : answer ? solvedWords(answer) : 'Searching for a win by fours…';
+  captionEl.dataset.outcome = !search ? '' : answer ? answer.outcome : 'searching';
+  captionEl.dataset.source = search ? 'search' : '';
   // Zelto's reasons for its last move, when they are shown and still fit the board.
   const shown = reasoningEl.checked && reasons && reasons.moves === game.moves.length;
   drawReasons(boardEl, reasonEl, shown ? reasons : null);
@@ -388,15 +451,18 @@ reasoningEl.addEventListener('change', () => {
   showReasoning(reasoningEl.checked);
   render();
 });
+numbersEl.addEventListener('change', () => {
+  remember(NUMBERS_KEY, numbersEl.checked);
+  render();
+});
+findEl.addEventListener('click', findWin);
 window.addEventListener('hashchange', () => openLink(location.hash.slice(1)));
-try {
-  reasoningEl.checked = localStorage.getItem(REASONING_KEY) === 'on';
-} catch {
-  // Without storage the reasoning starts hidden.
-}
+reasoningEl.checked = remembered(REASONING_KEY);
+numbersEl.checked = remembered(NUMBERS_KEY);
 const review = new Review({
   post, enter, showError, clearErrors, setAddress,
   budget: () => Number(timeEl.value),
+  numbered: () => numbersEl.checked,
   playFrom: (played, zeltoFirst) => {
     sizeEl.value = played.size;
     firstEl.value = zeltoFirst ? 'zelto' : 'you';

@@ -4,13 +4,16 @@
 // so the page stays responsive while the engine thinks. After a command that
 // ran a turn, the worker also sends the engine's reasons for that turn.
 //
-// Beside protocol text the page sends two jobs, each answered by one message
+// Beside protocol text the page sends three jobs, each answered by one message
 // carrying the job's id back:
 //   { read: { id, name, text } }   -> { record: { id, ...what the reader returns } }
 //   { review: { id, width, height, moves, index, turnMs } }
 //                                   -> { reviewed: { id, ...the review of that move } }
-// A review reviews one move, so the page can stop between moves. Both leave
-// the engine's game in an unknown state: the page sets a game up anew after them.
+//   { solve: { id, width, height, moves } }
+//                                   -> { solved: { id, side, outcome, line, nodes } }
+// A review reviews one move, so the page can stop between moves; a solve
+// answers whether the side to move wins by fours. All leave the engine's game
+// in an unknown state: the page sets a game up anew after them.
 importScripts('zelto-web.js');
 
 const encoder = new TextEncoder();
@@ -72,6 +75,9 @@ function job(message) {
     const { id, width, height, moves, index, turnMs } = message.review;
     const reviewed = call((m) => engine._zelto_review_move(width, height, m, index, turnMs), [], moves);
     postMessage({ reviewed: { ...reviewed, id } });
+  } else if ('solve' in message) {
+    const { id, width, height, moves } = message.solve;
+    postMessage({ solved: { ...call((m) => engine._zelto_solve(width, height, m), [], moves), id } });
   }
 }
 

@@ -6,9 +6,11 @@
 // through standard output a line at a time. After a command that ran a turn,
 // zelto_reasoning describes that turn for the page, outside the protocol.
 // zelto_record_read and zelto_review_move are the reviewer's entries: they
-// read a record and judge one move of it, as zelto-review does. Both set up
-// their own positions on the engine's board and so clobber the game state;
-// the page starts a new game (START, then BOARD) before it plays again.
+// read a record and judge one move of it, as zelto-review does; zelto_solve
+// asks the reviewer's solver whether the side to move in a position wins by
+// fours. All three check their moves on the engine's board and so clobber the
+// game state; the page starts a new game (START, then BOARD) before it plays
+// again.
 // Records can be megabytes: the page passes their text through the heap
 // (allocateUTF8, then _free), not through ccall's small stack.
 #include <emscripten.h>
@@ -24,6 +26,7 @@
 #include "record.h"
 #include "review.h"
 #include "search.h"
+#include "solver.h"
 #include "threats.h"
 #include "turn.h"
 
@@ -44,11 +47,18 @@ const char* zelto_record_read(const char* name, const char* text);
 // Reviews move `index` (0-based) of `moves` ("x,y;x,y;..." in order of play, black first, as in the
 // page's #moves= links) on a width x height board with turnMs per position. Returns the move's
 // object as in zelto-review --json
-// {"move":n,"player":"black"|"white","x":..,"y":..,"verdict":null|"missed-win"|"missed-block","cells":[[x,y],...],"text":"..."}
+// {"move":n,"player":..,"x":..,"y":..,"verdict":..,"kind":..,"cells":..,"line":..,"forced":..,
+//  "cut":..,"text":..,"engine":..} (docs/review.md)
 // plus "reasoning": the same object zelto_reasoning() gives, for the analysis turn of the position
 // before the move (the mover as the engine). Or {"error":"..."}. The returned text stays valid
 // until the next call.
 const char* zelto_review_move(int width, int height, const char* moves, int index, int turnMs);
+// Solves the position after `moves` (as above) for the side to move: whether it wins by fours on
+// the whole board, with a shortest win. Returns
+// {"side":"black"|"white","outcome":"win"|"no-win"|"cut"|"finished","line":[[x,y],...],"nodes":n},
+// line empty unless the outcome is a win (a five at once is a line of one cell), or
+// {"error":"..."}. The returned text stays valid until the next call.
+const char* zelto_solve(int width, int height, const char* moves);
 }
 
 namespace {
@@ -84,6 +94,7 @@ const char* ErrorJson(const std::string& message) {
 }
 
 // Reads "x,y;x,y;..." into moves; false at the first entry that is not a cell.
+// An empty text is a game of no moves.
 bool ParseMoves(const char* text, std::vector<TMyMove>& moves, std::string& error) {
     const std::string s = text;
     size_t pos = 0;
@@ -100,6 +111,24 @@ bool ParseMoves(const char* text, std::vector<TMyMove>& moves, std::string& erro
         pos = end + 1;
     }
     return true;
+}
+
+// The game of an entry's arguments, checked by playing it out; false with
+// `error` set when the size or a move is wrong.
+bool ReadGame(int boardWidth, int boardHeight, const char* moves, RecordGame& game,
+              std::string& error) {
+    game.number = 1;
+    game.width = boardWidth;
+    game.height = boardHeight;
+    if (!PlayableSize(boardWidth, boardHeight)) {
+        error = "the engine cannot play this board size";
+        return false;
+    }
+    if (!ParseMoves(moves, game.moves, error)) return false;
+    std::string reason;
+    const int bad = PlayOut(game, reason);
+    if (bad >= 0) error = "move " + std::to_string(bad + 1) + ": " + reason;
+    return bad < 0;
 }
 
 }  // namespace
@@ -131,15 +160,8 @@ EMSCRIPTEN_KEEPALIVE const char* zelto_record_read(const char* name, const char*
 EMSCRIPTEN_KEEPALIVE const char* zelto_review_move(int boardWidth, int boardHeight,
                                                    const char* moves, int index, int turnMs) {
     RecordGame game;
-    game.number = 1;
-    game.width = boardWidth;
-    game.height = boardHeight;
-    std::string error, reason;
-    if (!PlayableSize(boardWidth, boardHeight))
-        return ErrorJson("the engine cannot play this board size");
-    if (!ParseMoves(moves, game.moves, error)) return ErrorJson(error);
-    const int bad = PlayOut(game, reason);
-    if (bad >= 0) return ErrorJson("move " + std::to_string(bad + 1) + ": " + reason);
+    std::string error;
+    if (!ReadGame(boardWidth, boardHeight, moves, game, error)) return ErrorJson(error);
     if (index < 0 || index >= static_cast<int>(game.moves.size()))
         return ErrorJson("no move " + std::to_string(index + 1) + " in the game");
     if (turnMs < 1) return ErrorJson("the time per position must be at least 1 ms");
@@ -149,6 +171,22 @@ EMSCRIPTEN_KEEPALIVE const char* zelto_review_move(int boardWidth, int boardHeig
     std::string json = MoveJson(JudgeMove(game, index, analysis, turnMs));
     json.pop_back();
     return Returned(json + ",\"reasoning\":" + reasoning + "}");
+}
+
+EMSCRIPTEN_KEEPALIVE const char* zelto_solve(int boardWidth, int boardHeight, const char* moves) {
+    RecordGame game;
+    std::string error;
+    if (!ReadGame(boardWidth, boardHeight, moves, game, error)) return ErrorJson(error);
+    const int count = static_cast<int>(game.moves.size());
+    // The reviewer's solver: one set of its large tables serves both entries.
+    const FoursResult result = SolveAfter(game, count);
+    Json json;
+    json["side"] = PlayerName(Mover(count));
+    json["outcome"] = OutcomeName(result.outcome);
+    json["line"] =
+        CellsToJson(result.outcome == Outcome::Win ? result.line : std::vector<TMyMove>{});
+    json["nodes"] = result.nodes;
+    return Returned(JsonText(json));
 }
 
 int main() {

@@ -9,10 +9,10 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 from conftest import ROOT, idle
 from test_reasoning import cdp, copied_link, downloads, saved_game  # noqa: F401 (a fixture)
 
-# Black's open three stands on row 7; White plays elsewhere (move 6) and Black
-# does not make its open four (move 7).
+# Black's open three stands on row 7; White plays elsewhere (move 6), which
+# allows Black's win by fours, and Black does not play it (move 7).
 MISSED = "7,7;0,0;8,7;0,1;9,7;0,2;14,14"
-VERDICTS = {6: "missed-block", 7: "missed-win"}
+VERDICTS = {6: "allowed-win", 7: "missed-win"}
 PSQ = "Zelto 15x15, 11:11, 0\n8,8,0\n1,1,0\n9,8,0\n1,2,0\n10,8,0\n1,3,0\n15,15,0\nBlack\nWhite\n-1\n"
 MOVES = ("return [...document.querySelectorAll('#move-list li')].map(li => "
          "[li.querySelector('.number').textContent, li.querySelector('.player').textContent, "
@@ -78,7 +78,7 @@ def test_verdicts_of_a_game(page, tmp_path, source):
         page.execute_script(DROP, PSQ)
     check_verdicts(reviewed(page))
     summary = page.find_element(By.ID, "review-summary").text
-    assert "Reviewed all 7 moves: 1 missed win, 1 missed block" in summary
+    assert "Reviewed all 7 moves: 1 missed win, 0 missed blocks, 1 allowed win" in summary
     # The address is the review's link, whichever way the game came.
     assert page.current_url.endswith("#moves=" + MISSED + "&review=on")
 
@@ -125,8 +125,10 @@ def test_stepping_through_a_review(page):
         elif key:
             listing.send_keys(key)
         stones, last, status, stage = shown(page)
-        assert stones == {c: 1 + i % 2 for i, c in enumerate(cells[:count])}
-        assert last == [list(cells[count - 1])]
+        # Move 7 missed a win by fours, which is drawn on the position before it.
+        on_board = count - 1 if count == 7 else count
+        assert stones == {c: 1 + i % 2 for i, c in enumerate(cells[:on_board])}
+        assert last == [list(cells[on_board - 1])]
         assert status.startswith(f"Move {count} of 7: {('Black', 'White')[(count - 1) % 2]} played")
         current = listing.find_element(By.CSS_SELECTOR, "li[aria-current]")
         assert current.get_attribute("data-move") == str(count)
@@ -137,7 +139,7 @@ def test_stepping_through_a_review(page):
     # blocks the open four; move 7: Black did not make it.
     for key, stage, words, verdict in [
             (Keys.ARROW_RIGHT, "opp-4open", "In White's place: Zelto blocked an open four: at 6,7 or "
-             "10,7 Black would have made", "missed-block"),
+             "10,7 Black would have made", "allowed-win"),
             (Keys.ARROW_RIGHT, "my-4open", "In Black's place: Zelto made an open four at", "missed-win")]:
         listing.send_keys(key)
         assert shown(page)[3] == stage
