@@ -1,6 +1,7 @@
 // libFuzzer target: each input is the text of a game record. The readers must
 // refuse it with one message naming the file, or give games that play out on
-// their boards again as read; the last move of the first game is then
+// their boards again as read, each with its source and two players' names that
+// fit on one line (from PB and PW, or a PSQ's trailer); the last move of the first game is then
 // reviewed under a clock that moves 10 ms at every read, so that every
 // search ends within a few answers, and its verdict must be well formed.
 // The solver's win for the side to move after the last move of each game, if
@@ -29,9 +30,22 @@ std::uint32_t g_clock;
     std::abort();
 }
 
-// A game as read: on a board the engine plays, and the same when played out again.
+// A name that a summary can print on one line: not empty, no control
+// character, no space at either end.
+bool OneLine(const std::string& name) {
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    return !name.empty() && name.front() != ' ' && name.back() != ' ';
+}
+
+// A game as read: on a board the engine plays, named, and the same when played
+// out again.
 void CheckGame(const RecordGame& game) {
     if (!PlayableSize(game.width, game.height)) Fail("board size", std::to_string(game.width));
+    if (!OneLine(game.black) || !OneLine(game.white))
+        Fail("a player's name", game.black + " / " + game.white);
+    const std::string sgfSource = "f.sgf#" + std::to_string(game.number);
+    if (game.source != "f.sgf" && game.source != sgfSource) Fail("source", game.source);
     RecordGame again = game;
     std::string reason;
     if (PlayOut(again, reason) >= 0 || again.winner != game.winner)

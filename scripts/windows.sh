@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the self-contained Windows engine build-win/pbrain-zelto.exe and its
-# benchmark with mingw-w64:   bash scripts/windows.sh
+# Builds the self-contained Windows engine build-win/pbrain-zelto.exe, its
+# benchmark and the reviewer (which reads no zip: Debian has no minizip for
+# Windows) with mingw-w64:    bash scripts/windows.sh
 # and also checks the benchmark's signature, runs the protocol tests and 10
 # soak games against it under wine:
 #                             bash scripts/windows.sh test
@@ -11,8 +12,8 @@ export ZELTO_APT_OPTIONS=--no-install-recommends
 zelto_install_deps cmake nlohmann-json3-dev make g++-mingw-w64-x86-64-posix
 
 cmake --no-warn-unused-cli -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF >/dev/null
-cmake --build build-win -j"$(nproc)" --target pbrain-zelto zelto-bench
+    -DCMAKE_BUILD_TYPE=Release -DZELTO_TESTS=OFF -DZELTO_ZIP=OFF >/dev/null
+cmake --build build-win -j"$(nproc)" --target pbrain-zelto zelto-bench zelto-review
 echo "build-win/pbrain-zelto.exe: $(stat -c %s build-win/pbrain-zelto.exe) bytes"
 [ "${1-}" = test ] || exit 0
 

@@ -1,9 +1,11 @@
 // Game records. SGF: any number of game trees, each the main line of its
 // variations, moves ";B[..]" and ";W[..]" with cells as a column letter then
 // a row letter (a..z, then A..Z), the size in SZ[n] or SZ[w:h]; every other
-// property is read past. PSQ: a first line that gives the size as "WxH", then
-// one move a line "x,y,ms" counted from 1; the first line that is no move
-// ends the game.
+// property is read past but the players' names, PB and PW. PSQ: a first line
+// that gives the size as "WxH", then one move a line "x,y,ms" counted from 1;
+// the first line that is no move ends the moves, and may begin the trailer:
+// the first and the second player's names on a line each, then "-1", then
+// anything.
 #include "record.h"
 
 #include <algorithm>
@@ -75,6 +77,23 @@ bool IsSpace(char c) {
 
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string_view Trim(std::string_view v) {
+    while (!v.empty() && IsSpace(v.front())) v.remove_prefix(1);
+    while (!v.empty() && IsSpace(v.back())) v.remove_suffix(1);
+    return v;
+}
+
+// A player's name as a record gives it, on one line: control characters (an
+// SGF value's line breaks too) become spaces, and the spaces around it go.
+// An empty name keeps `name` as it was.
+void SetName(std::string& name, std::string_view given) {
+    std::string clean(given);
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    const std::string_view trimmed = Trim(clean);
+    if (!trimmed.empty()) name = trimmed;
 }
 
 // Reads SGF game trees. Only the main line of a tree counts: its first
@@ -164,6 +183,8 @@ private:
                     return Fail(number, "board size after the first move", line);
                 if (!ReadSize(number, values[0], line, read.game)) return false;
                 sized = true;
+            } else if (id == "PB" || id == "PW") {
+                SetName(id == "PB" ? read.game.black : read.game.white, values[0]);
             } else if (id == "GM") {
                 if (Trim(values[0]) != "4")
                     return Fail(number, "not a Gomoku record (GM[" + Shown(values[0]) + "])", line);
@@ -240,12 +261,6 @@ private:
         return -1;
     }
 
-    static std::string_view Trim(std::string_view v) {
-        while (!v.empty() && IsSpace(v.front())) v.remove_prefix(1);
-        while (!v.empty() && IsSpace(v.back())) v.remove_suffix(1);
-        return v;
-    }
-
     void Advance() {
         if (text_[pos_] == '\n') line_++;
         pos_++;
@@ -316,6 +331,28 @@ bool PsqMove(std::string_view line, int& x, int& y) {
     return count >= 2;
 }
 
+// Reads the trailer that follows a PSQ's moves from lines[first]: nothing but
+// blank lines, "-1" alone, or the first and the second player's names, then
+// "-1" and anything. A move after the names and before "-1" means that a line
+// among the moves was not one, and the moves after it would be lost.
+bool ReadPsqTrailer(const std::vector<std::string_view>& lines, size_t first, RecordGame& game,
+                    std::string& error) {
+    size_t i = first;
+    while (i < lines.size() && Trim(lines[i]).empty()) i++;
+    if (i == lines.size() || Trim(lines[i]) == "-1") return true;
+    SetName(game.black, lines[i]);
+    if (i + 1 < lines.size()) SetName(game.white, lines[i + 1]);
+    for (i += 2; i < lines.size() && Trim(lines[i]) != "-1"; i++) {
+        int x, y;
+        if (PsqMove(lines[i], x, y)) {
+            error = "line " + std::to_string(i + 1) + ": a move (" + Shown(lines[i]) +
+                    ") after the players' names (line " + std::to_string(first + 1) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads the one game of a PSQ text whose first line gives the size.
 bool ReadPsq(std::string_view text, std::vector<ReadGame>& games, std::string& error) {
     const std::vector<std::string_view> lines = Lines(text);
@@ -330,14 +367,15 @@ bool ReadPsq(std::string_view text, std::vector<ReadGame>& games, std::string& e
     }
     read.game.width = w;
     read.game.height = h;
-    for (size_t i = 1; i < lines.size(); i++) {
+    size_t i = 1;
+    for (; i < lines.size(); i++) {
         int x, y;
         if (!PsqMove(lines[i], x, y)) break;
         // Counted from 1 in the record; a 0 becomes -1, off the board.
         read.game.moves.push_back({x - 1, y - 1});
         read.sources.push_back({static_cast<int>(i) + 1, Shown(lines[i])});
     }
-    if (!Finish(read, error)) return false;
+    if (!Finish(read, error) || !ReadPsqTrailer(lines, i, read.game, error)) return false;
     games.push_back(std::move(read));
     return true;
 }
@@ -398,7 +436,8 @@ Record ReadRecord(std::string_view name, std::string_view text) {
     const size_t first = std::find_if_not(text.begin(), text.end(), IsSpace) - text.begin();
     int w, h;
     bool good;
-    if (first < text.size() && text[first] == '(') {
+    const bool sgf = first < text.size() && text[first] == '(';
+    if (sgf) {
         SgfReader reader(text);
         good = reader.ReadAll(games);
         record.error = reader.Error();
@@ -412,6 +451,10 @@ Record ReadRecord(std::string_view name, std::string_view text) {
         record.error = std::string(name) + ": " + record.error;
         return record;
     }
-    for (ReadGame& read : games) record.games.push_back(std::move(read.game));
+    for (ReadGame& read : games) {
+        read.game.source = std::string(name);
+        if (sgf) read.game.source += "#" + std::to_string(read.game.number);
+        record.games.push_back(std::move(read.game));
+    }
     return record;
 }

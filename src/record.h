@@ -14,8 +14,11 @@ enum class Player { None, Black, White };
 
 // One game of a record.
 struct RecordGame {
+    std::string source;            ///< the game's name: the file's, with "#N" after an SGF game's
     int number = 0;                ///< 1 for the first game of the file
     int width = 0, height = 0;     ///< board size
+    std::string black = "Black";   ///< the first player's name (PB, or a PSQ's trailer)
+    std::string white = "White";   ///< the second player's name (PW, or a PSQ's trailer)
     std::vector<TMyMove> moves;    ///< in order of play, Black first
     Player winner = Player::None;  ///< the side whose move made five or more, if any
 };
@@ -26,7 +29,9 @@ struct Record {
     std::string error;  ///< empty when every game was read
 };
 
-// Reads an SGF or PSQ text; `name` (the file's) begins every error message.
+// Reads an SGF or PSQ text; `name` (the file's) begins every error message
+// and every game's source: "name#N" for the Nth game of an SGF text, "name"
+// for the one game of a PSQ text.
 Record ReadRecord(std::string_view name, std::string_view text);
 
 // Checks a game by playing it out on a cleared board of its size: every move

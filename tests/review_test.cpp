@@ -120,6 +120,43 @@ TEST(ReadRecord, ReadsGamesAsRunnersWriteThem) {
     }
 }
 
+// The players' names and each game's source: PB and PW, or the two lines after
+// a PSQ's moves as a tournament's judge writes them; "Black" and "White"
+// without them.
+TEST(ReadRecord, NamesThePlayersAndTheGames) {
+    const struct {
+        const char* text;
+        const char* black;
+        const char* white;
+        const char* source;  // of the last game
+        size_t moves;
+    } cases[] = {
+        {"Freestyle 15x15, 11:11, 0\r\n8,8,0\r\n9,9,0\r\n10,10,1203\r\nENGINE25.zip\r\n"
+         "Pente Master\r\n-1\r\n0,Freestyle15_1\r\n7,7,7\r\n",
+         "ENGINE25.zip", "Pente Master", "r", 3},
+        {"X 15x15, 1:1, 0\n8,8,0\n  first  \n\tsecond\n-1\n", "first", "second", "r", 1},
+        {"X 15x15, 1:1, 0\n8,8,0\n-1\nA.zip\nB.zip\n8,9,0\n", "Black", "White", "r", 1},
+        {"X 15x15, 1:1, 0\n8,8,0\n\n\n", "Black", "White", "r", 1},
+        {"X 15x15, 1:1, 0\n8,8,0\nonly.exe\n", "only.exe", "White", "r", 1},
+        {"X 15x15, 1:1, 0\n8,8,0\nA\nB\nround 3\n", "A", "B", "r", 1},
+        {"(;SZ[15]PB[Ann\nLee]PW[ \x01 ];B[hh])", "Ann Lee", "White", "r#1", 1},
+        {"(;SZ[15]PB[A];B[hh])(;SZ[15]PW[B];B[hh];W[ii])", "Black", "B", "r#2", 2},
+    };
+    for (const auto& c : cases) {
+        const Record record = ReadRecord("r", c.text);
+        ASSERT_EQ(record.error, "") << c.text;
+        const RecordGame& game = record.games.back();
+        EXPECT_EQ(game.black, c.black) << c.text;
+        EXPECT_EQ(game.white, c.white) << c.text;
+        EXPECT_EQ(game.source, c.source) << c.text;
+        EXPECT_EQ(game.moves.size(), c.moves) << c.text;
+    }
+    // A move after the names: a line among the moves was none, and the rest would be lost.
+    const Record lost = ReadRecord("f.psq", "X 15x15, 1:1, 0\n8,8,0\nok\n9,9,0\n10,10,0\n-1\n");
+    EXPECT_EQ(lost.error, "f.psq: line 5: a move (10,10,0) after the players' names (line 3)");
+    EXPECT_TRUE(lost.games.empty());
+}
+
 // The clock stands still, so no threat search is cut.
 class Verdicts : public ::testing::Test {
 protected:

@@ -9,6 +9,14 @@ way tournament managers drive them, judges every game and keeps its record.
 Gomoku board viewers open; SGF names cells by letters, so it holds boards of
 up to 52 cells a side.
 
+--psq DIR writes each game to DIR/LEAGUE/ (--league, "League" by default) as
+a PSQ file, as a tournament's judge does, named ROUND_BLACK_WHITE_RESULT.psq:
+the game's number, the numbers of the engines that played first (Black) and
+second (1 and 2, in the order given), and 1 when the first player won, 2 when
+the second did, 0 for a draw. Its lines: "zelto-match WxH, ROUND:ROUNDS, 0"
+(0: the freestyle rule), one move a line "x,y,ms" counted from 1, the names of
+the first and the second player, "-1", and "0,LEAGUE"; lines end in CR LF.
+
 An ENGINE is a command line, for example build/pbrain-zelto or
 "wine build-win/pbrain-zelto.exe". Freestyle rule: five or more in a row wins,
 a full board is a draw. An engine loses at once on a crash (its output ends),
@@ -355,6 +363,26 @@ def sgf_record(result, date=None):
     return head + moves + ")\n"
 
 
+PSQ_PROGRAM = "zelto-match"
+PSQ_RULE = 0  # freestyle
+
+
+def psq_name(result, numbers):
+    """ROUND_BLACK_WHITE_RESULT.psq, numbers[side] being the engine of that side."""
+    code = 0 if result.winner is None else result.winner + 1
+    return "%d_%d_%d_%d.psq" % (result.number, numbers[0], numbers[1], code)
+
+
+def psq_record(result, rounds, league):
+    """The game as a tournament's judge writes it: header, moves from 1, names, -1."""
+    g = result.game
+    lines = ["%s %dx%d, %d:%d, %d" % (PSQ_PROGRAM, g.width, g.height, result.number, rounds,
+                                      PSQ_RULE)]
+    lines += ["%d,%d,%d" % (x + 1, y + 1, round(ms)) for _, (x, y), ms, _ in g.moves]
+    lines += [result.names[0], result.names[1], "-1", "%d,%s" % (PSQ_RULE, league)]
+    return "".join(line + "\r\n" for line in lines)
+
+
 def append_sgf(path, result):
     with open(path, "a", encoding="utf-8") as f:
         f.write(sgf_record(result))
@@ -429,9 +457,12 @@ def colour_order(game, sizes):
 
 
 def run_match(args, config):
-    names = args.names.split(",") if args.names else engine_names(args.engines)
+    names = args.name or (args.names.split(",") if args.names else engine_names(args.engines))
     sizes = parse_sizes(args.sizes)
     os.makedirs(args.records, exist_ok=True)
+    league = os.path.join(args.psq, args.league) if args.psq else None
+    if league:
+        os.makedirs(league, exist_ok=True)
     out_lock = threading.Lock()
 
     def one(i):
@@ -442,6 +473,10 @@ def run_match(args, config):
         text = record_text(result, config)
         with open(os.path.join(args.records, "game-%04d.txt" % (i + 1)), "w") as f:
             f.write(text)
+        if league:
+            with open(os.path.join(league, psq_name(result, [k + 1 for k in order])), "w",
+                      encoding="utf-8", newline="") as f:
+                f.write(psq_record(result, args.games, args.league))
         with out_lock:
             if args.sgf:
                 append_sgf(args.sgf, result)
@@ -489,6 +524,10 @@ def main(argv=None):
     match.add_argument("--sizes", "--size", default="15",
                        help='board sizes used in turn, e.g. "5-20,30x20" (default 15)')
     match.add_argument("--names", help="two names, comma-separated")
+    match.add_argument("--name", action="append", metavar="NAME",
+                       help="the name an engine plays under, once for each engine in order")
+    match.add_argument("--psq", metavar="DIR", help="write every game to DIR/LEAGUE/ as PSQ")
+    match.add_argument("--league", default="League", help="the league's folder for --psq")
     match.add_argument("--jobs", type=int, default=1, help="games played at once")
     match.add_argument("--records", default="match-records", help="directory for the records")
     match.add_argument("--show", action="store_true", help="draw each final board")
@@ -510,6 +549,16 @@ def main(argv=None):
     if args.sgf and too_large:
         parser.error("--sgf: SGF names cells by letters and holds boards of up to %d cells a "
                      "side, not %dx%d" % ((SGF_MAX_SIDE,) + too_large[0]))
+    if args.mode == "match":
+        if args.name and (len(args.name) != 2 or args.names):
+            parser.error("--name: give it once for each of the two engines, without --names")
+        if args.names and len(args.names.split(",")) != 2:
+            parser.error("--names: two names, comma-separated")
+        if any(c in name for name in args.name or [args.names or ""] for c in "\r\n"):
+            parser.error("--name, --names: a name on one line")
+        # The league is one folder inside DIR, never a path out of it.
+        if args.league in ("", ".", "..") or any(c in args.league for c in "/\\\0"):
+            parser.error("--league: a folder name, without / or \\")
     config = Config(turn_ms=args.turn_ms, match_ms=args.match_ms,
                     tolerance_ms=args.tolerance_ms, hang_s=args.hang_s)
     return run_match(args, config) if args.mode == "match" else run_play(args, config)

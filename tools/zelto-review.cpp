@@ -1,31 +1,34 @@
-// zelto-review: reads a game record (SGF or PSQ) and reviews every move: the
-// whole board's fives and wins by fours before and after it, then the
-// engine's own turn on the position before it, printing the verdicts it
-// finds and each game's summary. With --final it solves only each game's
-// final position.
+// zelto-review: reads game records (SGF or PSQ; files, folders of them, zip
+// archives) and reviews every move: the whole board's fives and wins by fours
+// before and after it, then the engine's own turn on the position before it,
+// printing the verdicts it finds, each game's summary, and a closing line with
+// the count of games and skipped records. With --final it solves only each
+// game's final position.
 //
-// Usage: zelto-review FILE [--game N] [--turn-ms MS] [--json] [--final]
-// Exit status: 0 when the record was read and reviewed, 1 for a record that
-// cannot be read, 2 for a bad command line.
-#include <cerrno>
+// Usage: zelto-review FILE... [--game N] [--turn-ms MS] [--json] [--final]
+// Exit status: 0 when every record was read and reviewed, 1 when one or more
+// could not be read (each skipped with a message), 2 for a bad command line.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "archive.h"
 #include "record.h"
 #include "review.h"
 
 namespace {
 
 constexpr const char* USAGE =
-    "usage: zelto-review FILE [--game N] [--turn-ms MS] [--json] [--final]";
+    "usage: zelto-review FILE... [--game N] [--turn-ms MS] [--json] [--final] (each FILE an SGF "
+    "or PSQ record, a folder of them or a .zip)";
 constexpr int DEFAULT_TURN_MS = 1000;
 constexpr int MAX_TURN_MS = 3600000;
 
 struct Options {
-    const char* file = nullptr;
+    std::vector<std::string> inputs;
     int game = 0;  // 0: every game
     int turnMs = DEFAULT_TURN_MS;
     bool json = false;
@@ -68,33 +71,39 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "zelto-review: unknown option %s\n%s\n", arg.c_str(), USAGE);
             return false;
-        } else if (options.file) {
-            std::fprintf(stderr, "zelto-review: one file at a time\n%s\n", USAGE);
-            return false;
         } else {
-            options.file = argv[i];
+            options.inputs.push_back(arg);
         }
     }
-    if (!options.file) std::fprintf(stderr, "%s\n", USAGE);
-    return options.file != nullptr;
+    if (options.inputs.empty()) {
+        std::fprintf(stderr, "%s\n", USAGE);
+        return false;
+    }
+    std::error_code error;
+    if (options.game != 0 &&
+        (options.inputs.size() > 1 || std::filesystem::is_directory(options.inputs[0], error) ||
+         IsZipName(options.inputs[0]))) {
+        std::fprintf(stderr, "zelto-review: --game reviews a game of one record file\n");
+        return false;
+    }
+    return true;
 }
 
-// The whole file, or false with the reason in `error`.
-bool ReadFile(const char* path, std::string& text, std::string& error) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-        // A folder opens, and fails at the first read.
-        const bool failed = std::ferror(file);
-        const int readError = errno;
-        std::fclose(file);
-        if (!failed) return true;
-        errno = readError;
+// A count with a comma between each three digits: 13,020.
+std::string Grouped(long long n) {
+    const std::string digits = std::to_string(n);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); i++) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
     }
-    error = std::string(path) + ": cannot read: " + std::strerror(errno);
-    return false;
+    return grouped;
+}
+
+// The closing line: "13,020 games reviewed, 3 records skipped".
+std::string Closing(long long reviewed, long long skipped) {
+    return Grouped(reviewed) + (reviewed == 1 ? " game" : " games") + " reviewed, " +
+           Grouped(skipped) + (skipped == 1 ? " record" : " records") + " skipped";
 }
 
 // The last move with a whole-board verdict against the side that lost, or null.
@@ -126,8 +135,7 @@ std::string Summary(const RecordGame& game, const std::vector<MoveReview>& revie
                     const FinalReview& final) {
     int counts[4] = {};
     for (const MoveReview& r : reviews) counts[static_cast<int>(r.verdict)]++;
-    std::string text =
-        "game " + std::to_string(game.number) + ": " + std::to_string(game.moves.size()) + " moves";
+    std::string text = game.source + ": " + std::to_string(game.moves.size()) + " moves";
     if (!reviews.empty() || game.moves.empty())
         for (const Verdict v : {Verdict::MissedWin, Verdict::MissedBlock, Verdict::AllowedWin})
             text += ", " + std::to_string(counts[static_cast<int>(v)]) + " " + VerdictName(v);
@@ -145,7 +153,10 @@ std::string Summary(const RecordGame& game, const std::vector<MoveReview>& revie
 Json GameToJson(const RecordGame& game, const std::vector<MoveReview>& reviews,
                 const FinalReview& final) {
     Json json;
+    json["source"] = game.source;
     json["game"] = game.number;
+    json["black"] = game.black;
+    json["white"] = game.white;
     json["size"] = {game.width, game.height};
     json["winner"] = game.winner == Player::None ? Json(nullptr) : Json(PlayerName(game.winner));
     json["moves"] = Json::array();
@@ -175,7 +186,7 @@ std::vector<MoveReview> ReviewGame(const RecordGame& game, const Options& option
         reviews.push_back(ReviewMove(game, i, options.turnMs));
         const MoveReview& r = reviews.back();
         if (options.json || r.verdict == Verdict::None) continue;
-        std::printf("game %d, move %d, %s %d,%d: %s: %s\n", game.number, i + 1,
+        std::printf("%s, move %d, %s %d,%d: %s: %s\n", game.source.c_str(), i + 1,
                     PlayerName(r.player), r.move.x, r.move.y, VerdictName(r.verdict),
                     r.text.c_str());
         std::fflush(stdout);
@@ -188,38 +199,43 @@ std::vector<MoveReview> ReviewGame(const RecordGame& game, const Options& option
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return 2;
-    std::string text, error;
-    if (!ReadFile(options.file, text, error)) {
-        std::fprintf(stderr, "zelto-review: %s\n", error.c_str());
-        return 1;
-    }
-    const Record record = ReadRecord(options.file, text);
-    if (!record.error.empty()) {
-        std::fprintf(stderr, "zelto-review: %s\n", record.error.c_str());
-        return 1;
-    }
-    const int count = static_cast<int>(record.games.size());
-    if (options.game > count) {
-        std::fprintf(stderr, "zelto-review: %s: no game %d, the record holds %d\n", options.file,
-                     options.game, count);
-        return 1;
-    }
+    long long reviewed = 0, skipped = 0;
     bool first = true;
     if (options.json) std::printf("[");
-    for (const RecordGame& game : record.games) {
-        if (options.game != 0 && game.number != options.game) continue;
-        const std::vector<MoveReview> reviews = ReviewGame(game, options);
-        const FinalReview final = ReviewFinal(game);
-        if (options.json)
-            std::printf("%s\n%s", first ? "" : ",",
-                        JsonText(GameToJson(game, reviews, final)).c_str());
-        else
-            std::printf(
-                "%s\n",
-                Summary(game, options.final ? std::vector<MoveReview>{} : reviews, final).c_str());
-        std::fflush(stdout);
-        first = false;
-    }
-    if (options.json) std::printf("\n]\n");
-    return 0;
+    // A record that cannot be read is skipped with its message, and the rest go on.
+    ReadInputs(options.inputs, [&](const ArchiveEntry& entry) {
+        const auto skip = [&](const std::string& message) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zelto-review: %s\n", message.c_str());
+            skipped++;
+        };
+        if (!entry.error.empty()) return skip(entry.error);
+        const Record record = ReadRecord(entry.source, entry.text);
+        if (!record.error.empty()) return skip(record.error);
+        const int count = static_cast<int>(record.games.size());
+        if (options.game > count)
+            return skip(entry.source + ": no game " + std::to_string(options.game) +
+                        ", the record holds " + std::to_string(count));
+        for (const RecordGame& game : record.games) {
+            if (options.game != 0 && game.number != options.game) continue;
+            const std::vector<MoveReview> reviews = ReviewGame(game, options);
+            const FinalReview final = ReviewFinal(game);
+            if (options.json)
+                std::printf("%s\n%s", first ? "" : ",",
+                            JsonText(GameToJson(game, reviews, final)).c_str());
+            else
+                std::printf(
+                    "%s\n",
+                    Summary(game, options.final ? std::vector<MoveReview>{} : reviews, final)
+                        .c_str());
+            std::fflush(stdout);
+            first = false;
+            reviewed++;
+        }
+    });
+    if (options.json)
+        std::printf("\n]\n");
+    else
+        std::printf("%s\n", Closing(reviewed, skipped).c_str());
+    return skipped > 0 ? 1 : 0;
 }

@@ -97,3 +97,34 @@ def test_sgf_records_parse_back_to_the_games(tmp_path):
                 for c, x, y in moves] == [("BW"[i % 2], x, y) for i, (x, y) in enumerate(cells)]
     with pytest.raises(SystemExit):  # 53 columns have no SGF letter
         match.main(["match", "a", "b", "--sizes", "15,53x20", "--sgf", str(sgf)])
+
+
+def test_psq_records_as_a_tournament_judge_writes_them(tmp_path):
+    # Game 1: A (engine 1) first makes five in row 0; game 2: B first runs out
+    # of moves and so loses by a crash, A (second) winning.
+    argv = ["match", fake(*row(0, range(5))), fake(*row(1, range(4))), "--games", "2",
+            "--sizes", "9x7", "--name", "ENGINE25.zip", "--name", "Pente, Master",
+            "--records", str(tmp_path / "records"), "--psq", str(tmp_path / "psq"),
+            "--league", "Freestyle9_1"]
+    assert match.main(argv) == 0
+    league = tmp_path / "psq" / "Freestyle9_1"
+    assert sorted(os.listdir(league)) == ["1_1_2_1.psq", "2_2_1_2.psq"]
+    lines = (league / "1_1_2_1.psq").read_bytes().decode().split("\r\n")
+    assert lines[0] == "zelto-match 9x7, 1:2, 0"
+    cells = [(x, y) for x in range(5) for y in (0, 1)][:9]
+    moves = [tuple(map(int, m.split(",")[:2])) for m in lines[1:10]]
+    assert moves == [(x + 1, y + 1) for x, y in cells]
+    assert all(re.fullmatch(r"\d+,\d+,\d+", m) for m in lines[1:10])
+    assert lines[10:] == ["ENGINE25.zip", "Pente, Master", "-1", "0,Freestyle9_1", ""]
+    second = (league / "2_2_1_2.psq").read_bytes().decode().split("\r\n")
+    assert second[-5:-3] == ["Pente, Master", "ENGINE25.zip"]
+
+
+@pytest.mark.parametrize("options", [
+    ["--league", ".."], ["--league", "a/b"], ["--name", "A"], ["--names", "A,B,C"],
+    ["--name", "A", "--name", "B", "--names", "C,D"], ["--name", "A\nB", "--name", "C"],
+])
+def test_psq_options_that_are_refused(tmp_path, options):
+    with pytest.raises(SystemExit):
+        match.main(["match", "a", "b", "--psq", str(tmp_path), *options])
+    assert os.listdir(tmp_path) == []

@@ -1,12 +1,15 @@
-"""zelto-review on records as players and runners have them: its verdicts on a
-known game as SGF and PSQ, every game of a file written by the match runner,
-SGF as other runners write it, and bad input. The command is ZELTO_REVIEW,
-default <repo>/build/zelto-review."""
+"""zelto-review on records as players, runners and tournaments have them: its
+verdicts on a known game as SGF and PSQ, every game of a file written by the
+match runner, SGF as other runners write it, folders and zip archives of
+records, and bad input. The command is ZELTO_REVIEW, default
+<repo>/build/zelto-review."""
 import json
 import os
 import re
+import struct
 import subprocess
 import sys
+import zipfile
 
 import pytest
 
@@ -21,14 +24,18 @@ TIMEOUT = 120
 EXAMPLE_SGF = "(;FF[4]GM[4]SZ[15];B[hh];W[aa];B[ih];W[ab];B[jh];W[ac];B[oo])\n"
 EXAMPLE_PSQ = ("Piece 15x15, 11:11, 0\r\n8,8,120\r\n1,1,0\r\n9,8,1\r\n1,2,0\r\n10,8,0\r\n"
                "1,3,0\r\n15,15,0\r\nblack.exe\r\nwhite.exe\r\n-1\r\n")
-EXPECTED_TEXT = [
-    "game 1, move 6, white 0,2: allowed-win: After this move Black wins by fours: 6,7 (5,7) "
-    "five at 10,7; a White stone at 6,7 or 10,7 would have stopped it.",
-    "game 1, move 7, black 14,14: missed-win: Black could have won by fours from 6,7 or 10,7: "
-    "6,7 (5,7) five at 10,7.",
-    "game 1: 7 moves, 1 missed-win, 0 missed-block, 1 allowed-win, no five on the board; "
-    "white to move has no win by fours",
-]
+
+
+def expected_text(source):
+    """The example game's lines for the game named `source`."""
+    return [
+        source + ", move 6, white 0,2: allowed-win: After this move Black wins by fours: 6,7 (5,7) "
+        "five at 10,7; a White stone at 6,7 or 10,7 would have stopped it.",
+        source + ", move 7, black 14,14: missed-win: Black could have won by fours from 6,7 or "
+        "10,7: 6,7 (5,7) five at 10,7.",
+        source + ": 7 moves, 1 missed-win, 0 missed-block, 1 allowed-win, no five on the board; "
+        "white to move has no win by fours",
+    ]
 
 
 def review(*args):
@@ -44,14 +51,19 @@ def reviewed(path, *args):
     return json.loads(done.stdout)
 
 
-@pytest.mark.parametrize("name, text", [("game.sgf", EXAMPLE_SGF), ("game.psq", EXAMPLE_PSQ)])
-def test_example_game_as_sgf_and_psq(tmp_path, name, text):
+@pytest.mark.parametrize("name, text, suffix, names", [
+    ("game.sgf", EXAMPLE_SGF, "#1", ["Black", "White"]),
+    ("game.psq", EXAMPLE_PSQ, "", ["black.exe", "white.exe"])])
+def test_example_game_as_sgf_and_psq(tmp_path, name, text, suffix, names):
     path = tmp_path / name
     path.write_bytes(text.encode())
     done = review(path)
-    assert (done.returncode, done.stderr, done.stdout.splitlines()) == (0, "", EXPECTED_TEXT)
+    assert (done.returncode, done.stderr, done.stdout.splitlines()) == \
+        (0, "", expected_text(str(path) + suffix) + ["1 game reviewed, 0 records skipped"])
     [game] = reviewed(path)
-    assert (game["game"], game["size"], game["winner"]) == (1, [15, 15], None)
+    assert (game["source"], game["game"], game["size"], game["winner"]) == \
+        (str(path) + suffix, 1, [15, 15], None)
+    assert [game["black"], game["white"]] == names
     moves = game["moves"]
     assert [(m["move"], m["player"], m["x"], m["y"]) for m in moves] == [
         (1, "black", 7, 7), (2, "white", 0, 0), (3, "black", 8, 7), (4, "white", 0, 1),
@@ -72,7 +84,8 @@ def match_games(tmp_path, name, engines, games, size, turn_ms):
     sgf = tmp_path / name
     subprocess.run([sys.executable, os.path.join(REPO, "tools", "match.py"), "match", *engines,
                     "--games", str(games), "--size", size, "--turn-ms", str(turn_ms),
-                    "--records", str(tmp_path / "records"), "--sgf", str(sgf)],
+                    "--records", str(tmp_path / "records"), "--sgf", str(sgf),
+                    "--psq", str(tmp_path / "psq"), "--league", sgf.stem],
                    check=True, capture_output=True, timeout=TIMEOUT)
     return sgf
 
@@ -114,6 +127,15 @@ def test_every_game_of_the_match_runner(tmp_path):
     [second] = reviewed(sgf, "--turn-ms", 20, "--game", 2)
     cells = [[(m["x"], m["y"]) for m in g["moves"]] for g in (second, games[1])]
     assert cells[0] == cells[1] and second["game"] == 2
+    # The same games as PSQ files, named by round, engines and result, read back alike.
+    league = tmp_path / "psq" / "engines"
+    psq = reviewed(league, "--turn-ms", 20)
+    assert [os.path.basename(g["source"]).split("_")[0] for g in psq] == ["1", "2", "3"]
+    for a, b in zip(psq, games):
+        code = {"black": "1", "white": "2", None: "0"}[a["winner"]]
+        assert a["source"].endswith("_%s.psq" % code)
+        assert [(m["x"], m["y"]) for m in a["moves"]] == [(m["x"], m["y"]) for m in b["moves"]]
+        assert (a["winner"], a["black"], a["white"]) == (b["winner"], b["black"], b["white"])
 
 
 def test_sgf_as_other_runners_write_it(tmp_path):
@@ -143,7 +165,7 @@ def test_sgf_as_other_runners_write_it(tmp_path):
 
 @pytest.mark.parametrize("text, message", [
     (None, r"cannot read: No such file or directory"),
-    ("<folder>", r"cannot read: Is a directory"),
+    ("<folder>", r"holds no \.psq or \.sgf file"),
     ("", r"not an SGF or PSQ record"),
     ("\x00\x01binary", r"not an SGF or PSQ record"),
     ("(;SZ[15];B[hh];W[hh])", r"game 1, move 2 W\[hh\] \(line 1\): the cell 7,7 already holds"),
@@ -161,22 +183,24 @@ def test_bad_input_gets_one_message_and_fails(tmp_path, text, message):
         path.mkdir()
     elif text is not None:
         path.write_bytes(text.encode())
-    for args in ([], ["--json"]):
+    for args, out in (([], "0 games reviewed, 1 record skipped\n"), (["--json"], "[\n]\n")):
         done = review(path, *args)
-        assert done.returncode == 1 and done.stdout == ""
+        assert (done.returncode, done.stdout) == (1, out)
         assert re.fullmatch(r"zelto-review: %s: .*%s.*\n" % (re.escape(str(path)), message),
                             done.stderr), done.stderr
 
 
 @pytest.mark.parametrize("args, status", [
     ([], 2), (["--game"], 2), (["--game", "0"], 2), (["--turn-ms", "-5"], 2), (["--bogus"], 2),
-    (["--game", "2"], 1),
+    (["--game", "1", "<folder>"], 2), (["--game", "2"], 1),
 ])
 def test_bad_command_line(tmp_path, args, status):
     path = tmp_path / "game.sgf"
     path.write_text(EXAMPLE_SGF)
+    args = [str(tmp_path) if a == "<folder>" else a for a in args]
     done = review(*([path] if args != [] else []), *args)
-    assert (done.returncode, done.stdout) == (status, "")
+    assert (done.returncode, done.stdout) == \
+        (status, "0 games reviewed, 1 record skipped\n" if status == 1 else "")
     assert len(done.stderr.splitlines()) in (1, 2) and done.stderr.startswith(
         "usage" if args == [] else "zelto-review: ")
 
@@ -270,4 +294,153 @@ def test_final_positions(tmp_path, record, final):
     assert game["final"] == final
     assert all(m["verdict"] is None and m["forced"] is None for m in game["moves"])
     done = review(path, "--final")
-    assert done.returncode == 0 and len(done.stdout.splitlines()) == 1
+    assert done.returncode == 0 and len(done.stdout.splitlines()) == 2
+
+
+def zip_folder(folder, target, reverse=True):
+    """Zips every file below `folder`, in reverse order of their paths so that
+    the reviewer must sort them itself."""
+    files = sorted((p for p in folder.rglob("*") if p.is_file()), reverse=reverse)
+    with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
+        for p in files:
+            z.write(p, p.relative_to(folder).as_posix())
+    return target
+
+
+def tournament_tree(root):
+    """A league folder as a tournament publishes it, with what else archives hold."""
+    league = root / "Freestyle 15_1"
+    (league / "sub" / "deeper").mkdir(parents=True)
+    (root / "empty").mkdir()
+    (league / "3_12_7_1.psq").write_bytes(EXAMPLE_PSQ.replace("black.exe", "ENGINE25.zip")
+                                          .replace("-1\r\n", "-1\r\n0,Freestyle15_1\r\n").encode())
+    (league / "ñandú 2.PSQ").write_bytes(EXAMPLE_PSQ.encode())
+    (league / "sub" / "deeper" / "two.SGF").write_text(
+        "(;GM[4]SZ[15]PB[Ann]PW[Bo];B[hh];W[aa])\n" + EXAMPLE_SGF, encoding="utf-8")
+    (league / "sub" / "broken.psq").write_text("results of round 3\n")
+    (league / "notes.txt").write_text("not read")
+    (league / "results.zip").write_bytes(b"not read either")
+    return root
+
+
+EXPECTED_SOURCES = [  # in byte order of the paths, with the SGF games numbered
+    ("Freestyle 15_1/3_12_7_1.psq", "ENGINE25.zip", "white.exe", 7),
+    ("Freestyle 15_1/sub/deeper/two.SGF#1", "Ann", "Bo", 2),
+    ("Freestyle 15_1/sub/deeper/two.SGF#2", "Black", "White", 7),
+    ("Freestyle 15_1/ñandú 2.PSQ", "black.exe", "white.exe", 7),
+]
+
+
+def test_folder_and_zip_give_the_same_games_in_the_same_order(tmp_path):
+    folder = tournament_tree(tmp_path / "results2026")
+    archive = zip_folder(folder, tmp_path / "results2026.zip")
+    outputs = {}
+    for path, prefix in ((folder, str(folder) + "/"), (archive, str(archive) + ":")):
+        # The default budget: these searches are small and end long before it,
+        # so that time cuts none and the verdicts of both runs must agree.
+        done = review(path)
+        assert done.returncode == 1
+        assert done.stderr == "zelto-review: %ssub/broken.psq: not an SGF or PSQ record\n" % (
+            prefix + "Freestyle 15_1/")
+        lines = done.stdout.splitlines()
+        assert lines[-1] == "4 games reviewed, 1 record skipped"
+        outputs[path] = [line.replace(prefix, "", 1) for line in lines]
+        games = reviewed_all(path)
+        assert [(g["source"], g["black"], g["white"], len(g["moves"])) for g in games] == \
+            [(prefix + s, b, w, n) for s, b, w, n in EXPECTED_SOURCES]
+    assert outputs[folder] == outputs[archive]
+    assert outputs[folder][:3] == expected_text("Freestyle 15_1/3_12_7_1.psq")
+    # Inputs in the order given; the folder's empty subfolder is no error.
+    done = review(archive, folder / "Freestyle 15_1" / "ñandú 2.PSQ")
+    assert done.stdout.splitlines()[-4:] == \
+        expected_text(str(folder / "Freestyle 15_1" / "ñandú 2.PSQ")) + \
+        ["5 games reviewed, 1 record skipped"]
+
+
+def reviewed_all(path):
+    """Every game's JSON, whatever the exit status; the messages go to stderr."""
+    done = review(path, "--json")
+    return json.loads(done.stdout)
+
+
+def write_zip(path, members, level=None):
+    """A zip of (name, bytes or a callable that writes to the member) pairs."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=level) as z:
+        for name, data in members:
+            if callable(data):
+                with z.open(name, "w") as f:
+                    data(f)
+            else:
+                z.writestr(name, data)
+    return path
+
+
+def zeros(size):
+    def write(f):
+        chunk = bytes(1 << 20)
+        for _ in range(size >> 20):
+            f.write(chunk)
+    return write
+
+
+def lying_sizes(path):
+    """The member's size in both of the archive's headers set to 100 bytes."""
+    data = bytearray(path.read_bytes())
+    real = struct.pack("<I", zipfile.ZipFile(path).infolist()[0].file_size)
+    assert data.count(real) == 2
+    path.write_bytes(bytes(data.replace(real, struct.pack("<I", 100))))
+
+
+def damage(path):
+    """40 bytes of the member's packed data overwritten, after its local header."""
+    data = bytearray(path.read_bytes())
+    data[40:80] = b"\xff" * 40
+    path.write_bytes(bytes(data))
+
+
+GOOD = ("good.sgf", EXAMPLE_SGF)
+COMMENT = "(;SZ[15]C[" + " " * ((1 << 20) - 20) + "])"  # 1 MiB that packs to 1 kB
+
+# Each damaged or hostile archive is refused with one message, the good
+# members beside it are read, and the run ends with status 1.
+BAD_ARCHIVES = [
+    ("truncated", lambda p: p.write_bytes(write_zip(p, [GOOD]).read_bytes()[:-30]),
+     [r"bad\.zip: not a zip archive, or a truncated or damaged one"], 0),
+    ("not a zip", lambda p: p.write_text(EXAMPLE_SGF),
+     [r"bad\.zip: not a zip archive, or a truncated or damaged one"], 0),
+    ("no record in it", lambda p: write_zip(p, [("notes.txt", "x"), ("folder/", "")]),
+     [r"bad\.zip: holds no \.psq or \.sgf file"], 0),
+    ("a member that is no record", lambda p: write_zip(p, [GOOD, ("r/x.psq", "hello")]),
+     [r"bad\.zip:r/x\.psq: not an SGF or PSQ record"], 1),
+    # Packed fast rather than small: 5 MB in 1.5 s.
+    ("1 GiB of zeros", lambda p: write_zip(p, [("bomb.sgf", zeros(1 << 30)), GOOD], level=1),
+     [r"bad\.zip:bomb\.sgf: unpacks to more than 64 MiB, more than a record may hold "
+      r"\(the archive gives 1073741824 bytes\)"], 1),
+    ("16 MiB of zeros", lambda p: write_zip(p, [("bomb.psq", zeros(16 << 20)), GOOD]),
+     [r"bad\.zip:bomb\.psq: unpacks to more than 100 times its packed size"], 1),
+    ("sizes that lie", lambda p: lying_sizes(write_zip(p, [("lie.sgf", zeros(4 << 20))])),
+     [r"bad\.zip:lie\.sgf: damaged: it unpacks to 100 bytes that do not match"], 0),
+    ("damaged data", lambda p: damage(write_zip(p, [("d.sgf", EXAMPLE_SGF * 50)])),
+     [r"bad\.zip:d\.sgf: damaged: "], 0),
+    # 70 members of 1 MiB each: past 64 MiB, the archive's limit for its 70 kB.
+    ("unpacks past its limit",
+     lambda p: write_zip(p, [("m%02d.sgf" % i, COMMENT) for i in range(70)]),
+     [r"bad\.zip: unpacks to more than 100 times its size \(or 64 MiB\), as no archive of "
+      r"records does; its members from m64\.sgf on are left unread"], 64),
+]
+
+
+@pytest.mark.parametrize("make, messages, games", [c[1:] for c in BAD_ARCHIVES],
+                         ids=[c[0] for c in BAD_ARCHIVES])
+def test_bad_archives_are_refused_and_the_run_goes_on(tmp_path, make, messages, games):
+    path = tmp_path / "bad.zip"
+    make(path)
+    done = review(path, "--turn-ms", 20)
+    errors = done.stderr.splitlines()
+    assert len(errors) == len(messages), done.stderr
+    for line, message in zip(errors, messages):
+        assert re.match(r"zelto-review: %s/%s" % (re.escape(str(tmp_path)), message), line), line
+    assert done.returncode == 1
+    assert done.stdout.splitlines()[-1] == "%d %s reviewed, %d %s skipped" % (
+        games, "game" if games == 1 else "games", len(messages),
+        "record" if len(messages) == 1 else "records")
