@@ -29,6 +29,19 @@ EXPECTED_TEXT = [
     "game 1: 7 moves, 1 missed-win, 0 missed-block, 1 allowed-win, no five on the board; "
     "white to move has no win by fours",
 ]
+# The players' table that ends a text run: without names in the record, the
+# players are the sides.
+EXPECTED_TABLE = [
+    "",
+    "1 game, 2 players; whole-board verdicts on each player's own moves: count (per 100 moves)",
+    "player  games  won  lost  drawn  moves  missed five  missed block  missed fours  "
+    "allowed fours  boards (won/lost/drawn)",
+    "Black       1    0     0      1      4     0 (0.00)      0 (0.00)     1 (25.00)       "
+    "0 (0.00)  15x15 0/0/1",
+    "White       1    0     0      1      3     0 (0.00)      0 (0.00)      0 (0.00)      "
+    "1 (33.33)  15x15 0/0/1",
+    "0 games where the loser once had a win by fours",
+]
 
 
 def review(*args):
@@ -49,7 +62,8 @@ def test_example_game_as_sgf_and_psq(tmp_path, name, text):
     path = tmp_path / name
     path.write_bytes(text.encode())
     done = review(path)
-    assert (done.returncode, done.stderr, done.stdout.splitlines()) == (0, "", EXPECTED_TEXT)
+    assert (done.returncode, done.stderr, done.stdout.splitlines()) == \
+        (0, "", EXPECTED_TEXT + EXPECTED_TABLE)
     [game] = reviewed(path)
     assert (game["game"], game["size"], game["winner"]) == (1, [15, 15], None)
     moves = game["moves"]
@@ -170,7 +184,8 @@ def test_bad_input_gets_one_message_and_fails(tmp_path, text, message):
 
 @pytest.mark.parametrize("args, status", [
     ([], 2), (["--game"], 2), (["--game", "0"], 2), (["--turn-ms", "-5"], 2), (["--bogus"], 2),
-    (["--game", "2"], 1),
+    (["--game", "2"], 1), (["--report"], 2), (["--final", "--report", "never.html"], 2),
+    (["--from"], 2), (["--from", "x.jsonl"], 2),
 ])
 def test_bad_command_line(tmp_path, args, status):
     path = tmp_path / "game.sgf"
