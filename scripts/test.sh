@@ -111,6 +111,7 @@ readme_examples() {
     build/zelto-review build/games.sgf --turn-ms 100
     build/zelto-review build/games.sgf --game 2 --json --turn-ms 100 >/dev/null
     build/zelto-review build/games.sgf --final >/dev/null
+    build/zelto-review build/games.sgf --report build/report.html --turn-ms 100 >/dev/null
     printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
     python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
 }
