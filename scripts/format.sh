@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 zelto_install_deps clang-format-14
 shopt -s nullglob  # a directory may have no headers
-files=(src/*.h src/*.cpp tests/*.h tests/*.cpp bench/*.cpp fuzz/*.cpp tools/*.cpp web/*.cpp)
+files=(src/*.h src/*.cpp tests/*.h tests/*.cpp bench/*.cpp fuzz/*.cpp tools/*.h tools/*.cpp web/*.cpp)
 if [ "${1:-}" = --check ]; then
     clang-format-14 --dry-run --Werror "${files[@]}"
     echo "format: all ${#files[@]} files formatted"

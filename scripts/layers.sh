@@ -6,7 +6,7 @@
 # objects of a build, build/ unless another directory is given.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(platform reply board lines searchboard search fours threats turn solver record archive review protocol main)
+layers=(platform reply board lines searchboard search fours threats turn solver record archive review report protocol main)
 build="${1:-build}"
 declare -A rank owner
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done

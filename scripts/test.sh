@@ -23,7 +23,7 @@ cd "$(dirname "$0")/.."
 # and a user without root is given one command; recommended packages (fonts,
 # desktop helpers) are left out, as no step needs them.
 ZELTO_APT_OPTIONS=--no-install-recommends zelto_install_deps \
-    cmake g++ make nlohmann-json3-dev libgtest-dev libminizip-dev zlib1g-dev python3 python3-pytest clang-14 libclang-rt-14-dev clang-format-14 file \
+    cmake g++ make nlohmann-json3-dev libgtest-dev libminizip-dev zlib1g-dev python3 python3-pytest clang-14 libclang-rt-14-dev clang-format-14 file parallel \
     g++-mingw-w64-x86-64-posix wine emscripten node-acorn chromium chromium-driver python3-selenium
 jobs="$(nproc)"
 rm -rf build/logs
@@ -112,10 +112,11 @@ readme_examples() {
     build/zelto-review build/games.sgf --turn-ms 100
     build/zelto-review build/games.sgf --game 2 --json --turn-ms 100 >/dev/null
     build/zelto-review build/games.sgf --final >/dev/null
-    rm -rf build/psq build/league.zip
+    rm -rf build/psq build/league.zip build/league.jsonl
     python3 tools/match.py match build/pbrain-zelto build/pbrain-zelto --games 2 --size 15 --turn-ms 100 --records build/match --psq build/psq --league Freestyle15_1
     (cd build/psq && python3 -m zipfile -c ../league.zip Freestyle15_1)
-    build/zelto-review build/psq build/league.zip --turn-ms 100
+    build/zelto-review build/psq build/league.zip --turn-ms 100 -j 2 --jsonl build/league.jsonl --report build/report.html
+    build/zelto-review build/games.sgf --report build/report.html --turn-ms 100 >/dev/null
     printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
     python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
 }

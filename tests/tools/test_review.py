@@ -36,6 +36,19 @@ def expected_text(source):
         source + ": 7 moves, 1 missed-win, 0 missed-block, 1 allowed-win, no five on the board; "
         "white to move has no win by fours",
     ]
+# The players' table before the closing line of a text run: without names in
+# the record, the players are the sides.
+EXPECTED_TABLE = [
+    "",
+    "1 game, 2 players; whole-board verdicts on each player's own moves: count (per 100 moves)",
+    "player  games  won  lost  drawn  moves  missed five  missed block  missed fours  "
+    "allowed fours  boards (won/lost/drawn)",
+    "Black       1    0     0      1      4     0 (0.00)      0 (0.00)     1 (25.00)       "
+    "0 (0.00)  15x15 0/0/1",
+    "White       1    0     0      1      3     0 (0.00)      0 (0.00)      0 (0.00)      "
+    "1 (33.33)  15x15 0/0/1",
+    "0 games where the loser once had a win by fours",
+]
 
 
 def review(*args):
@@ -58,12 +71,18 @@ def test_example_game_as_sgf_and_psq(tmp_path, name, text, suffix, names):
     path = tmp_path / name
     path.write_bytes(text.encode())
     done = review(path)
-    assert (done.returncode, done.stderr, done.stdout.splitlines()) == \
-        (0, "", expected_text(str(path) + suffix) + ["1 game reviewed, 0 records skipped"])
+    assert (done.returncode, done.stderr) == (0, "")
+    lines = done.stdout.splitlines()
+    assert lines[:3] == expected_text(str(path) + suffix)
+    assert lines[-1] == "1 game reviewed, 0 records skipped"
+    if names == ["Black", "White"]:
+        assert lines[3:-1] == EXPECTED_TABLE
+    else:
+        assert [line.split()[0] for line in lines[6:8]] == sorted(names)
     [game] = reviewed(path)
     assert (game["source"], game["game"], game["size"], game["winner"]) == \
         (str(path) + suffix, 1, [15, 15], None)
-    assert [game["black"], game["white"]] == names
+    assert [game["players"]["black"], game["players"]["white"]] == names
     moves = game["moves"]
     assert [(m["move"], m["player"], m["x"], m["y"]) for m in moves] == [
         (1, "black", 7, 7), (2, "white", 0, 0), (3, "black", 8, 7), (4, "white", 0, 1),
@@ -135,7 +154,7 @@ def test_every_game_of_the_match_runner(tmp_path):
         code = {"black": "1", "white": "2", None: "0"}[a["winner"]]
         assert a["source"].endswith("_%s.psq" % code)
         assert [(m["x"], m["y"]) for m in a["moves"]] == [(m["x"], m["y"]) for m in b["moves"]]
-        assert (a["winner"], a["black"], a["white"]) == (b["winner"], b["black"], b["white"])
+        assert (a["winner"], a["players"]) == (b["winner"], b["players"])
 
 
 def test_sgf_as_other_runners_write_it(tmp_path):
@@ -192,7 +211,9 @@ def test_bad_input_gets_one_message_and_fails(tmp_path, text, message):
 
 @pytest.mark.parametrize("args, status", [
     ([], 2), (["--game"], 2), (["--game", "0"], 2), (["--turn-ms", "-5"], 2), (["--bogus"], 2),
-    (["--game", "1", "<folder>"], 2), (["--game", "2"], 1),
+    (["--game", "1", "<folder>"], 2), (["--game", "2"], 1), (["--report"], 2),
+    (["--final", "--report", "never.html"], 2), (["--resume"], 2), (["-j", "0"], 2),
+    (["-jx"], 2), (["--jsonl"], 2), (["--from", "--json"], 2),
 ])
 def test_bad_command_line(tmp_path, args, status):
     path = tmp_path / "game.sgf"
@@ -201,7 +222,7 @@ def test_bad_command_line(tmp_path, args, status):
     done = review(*([path] if args != [] else []), *args)
     assert (done.returncode, done.stdout) == \
         (status, "0 games reviewed, 1 record skipped\n" if status == 1 else "")
-    assert len(done.stderr.splitlines()) in (1, 2) and done.stderr.startswith(
+    assert len(done.stderr.splitlines()) in (1, 2, 3) and done.stderr.startswith(
         "usage" if args == [] else "zelto-review: ")
 
 
@@ -344,17 +365,24 @@ def test_folder_and_zip_give_the_same_games_in_the_same_order(tmp_path):
             prefix + "Freestyle 15_1/")
         lines = done.stdout.splitlines()
         assert lines[-1] == "4 games reviewed, 1 record skipped"
-        outputs[path] = [line.replace(prefix, "", 1) for line in lines]
+        outputs[path] = [line.replace(prefix, "", 1) for line in without_table(done.stdout)]
         games = reviewed_all(path)
-        assert [(g["source"], g["black"], g["white"], len(g["moves"])) for g in games] == \
+        assert [(g["source"], g["players"]["black"], g["players"]["white"], len(g["moves"]))
+                for g in games] == \
             [(prefix + s, b, w, n) for s, b, w, n in EXPECTED_SOURCES]
     assert outputs[folder] == outputs[archive]
     assert outputs[folder][:3] == expected_text("Freestyle 15_1/3_12_7_1.psq")
     # Inputs in the order given; the folder's empty subfolder is no error.
     done = review(archive, folder / "Freestyle 15_1" / "ñandú 2.PSQ")
-    assert done.stdout.splitlines()[-4:] == \
+    assert without_table(done.stdout)[-4:] == \
         expected_text(str(folder / "Freestyle 15_1" / "ñandú 2.PSQ")) + \
         ["5 games reviewed, 1 record skipped"]
+
+
+def without_table(text):
+    """A text run's lines without the players' table before its closing line."""
+    lines = text.splitlines()
+    return lines[:lines.index("")] + lines[-1:] if "" in lines else lines
 
 
 def reviewed_all(path):
