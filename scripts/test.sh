@@ -117,6 +117,9 @@ readme_examples() {
     (cd build/psq && python3 -m zipfile -c ../league.zip Freestyle15_1)
     build/zelto-review build/psq build/league.zip --turn-ms 100 -j 2 --jsonl build/league.jsonl --report build/report.html
     build/zelto-review build/games.sgf --report build/report.html --turn-ms 100 >/dev/null
+    rm -f build/part*.jsonl
+    find build/psq -name '*.psq' | sort | parallel --will-cite -j 2 -n 500 build/zelto-review -j 1 --jsonl build/part{#}.jsonl {} >/dev/null
+    build/zelto-review --from build/part*.jsonl --report build/report.html
     printf '7,7\n7,9\nquit\n' | python3 tools/match.py play build/pbrain-zelto --size 15 >/dev/null
     python3 bench/selfplay.py build/pbrain-zelto --size 9x9 --games 1 --turn-ms 60 >/dev/null
 }

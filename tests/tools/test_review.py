@@ -379,6 +379,39 @@ def test_folder_and_zip_give_the_same_games_in_the_same_order(tmp_path):
         ["5 games reviewed, 1 record skipped"]
 
 
+def test_folder_with_workers_jsonl_and_resume(tmp_path):
+    folder = tournament_tree(tmp_path / "results2026")
+    one = review(folder, "-j", 1)
+    whole = tmp_path / "whole.jsonl"
+    many = review(folder, "-j", 3, "--jsonl", whole)
+    # These searches end long before the default budget: the runs agree on every line.
+    assert (many.returncode, many.stdout, many.stderr) == (one.returncode, one.stdout, one.stderr)
+    lines = whole.read_text(encoding="utf-8").splitlines(True)
+    assert [json.loads(line)["source"] for line in lines] == \
+        [str(folder) + "/" + s for s, *_ in EXPECTED_SOURCES]
+    assert json.loads(lines[0])["players"] == {"black": "ENGINE25.zip", "white": "white.exe"}
+    # A run cut off in its third line: --resume drops the half line and
+    # reviews the last two games only.
+    cut = tmp_path / "cut.jsonl"
+    cut.write_text("".join(lines[:2]) + lines[2][:40], encoding="utf-8")
+    resumed = review(folder, "-j", 2, "--jsonl", cut, "--resume")
+    assert resumed.returncode == 1
+    assert resumed.stdout.splitlines()[-1] == \
+        "4 games reviewed (2 of them before, in %s), 1 record skipped" % cut
+    assert without_table(resumed.stdout)[:-1] == \
+        [line for line in without_table(one.stdout)[:-1] if "two.SGF#2" in line or "ñandú" in line]
+    assert cut.read_text(encoding="utf-8") == "".join(lines)
+    # A whole line that is no game is not the end of an interrupted run.
+    cut.write_text(lines[0] + "{}\n", encoding="utf-8")
+    bad = review(folder, "--jsonl", cut, "--resume")
+    assert (bad.returncode, bad.stdout) == (1, "")
+    assert bad.stderr.endswith("%s: line 2: a game without its \"source\"\n" % cut)
+    if os.path.exists("/dev/full"):
+        full = review(folder, "-j", 2, "--jsonl", "/dev/full")
+        assert full.returncode == 1
+        assert "zelto-review: /dev/full: cannot write: No space left on device\n" in full.stderr
+
+
 def without_table(text):
     """A text run's lines without the players' table before its closing line."""
     lines = text.splitlines()
