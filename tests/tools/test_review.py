@@ -15,6 +15,8 @@ import pytest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "bench"))
+from make_solver_games import makes_five  # noqa: E402  the plain five check
 REVIEW = os.environ.get("ZELTO_REVIEW", os.path.join(REPO, "build", "zelto-review"))
 ENGINE = os.path.join(REPO, "build", "pbrain-zelto")
 TIMEOUT = 120
@@ -228,21 +230,8 @@ def test_bad_command_line(tmp_path, args, status):
 
 def fives(stones, width, height, side):
     """The empty cells where a stone of `side` makes five or more in a row."""
-    cells = set()
-    for x in range(width):
-        for y in range(height):
-            if (x, y) in stones:
-                continue
-            for dx, dy in ((1, 0), (0, 1), (1, 1), (1, -1)):
-                run = 1
-                for sign in (1, -1):
-                    cx, cy = x + sign * dx, y + sign * dy
-                    while stones.get((cx, cy)) == side:
-                        run += 1
-                        cx, cy = cx + sign * dx, cy + sign * dy
-                if run >= 5:
-                    cells.add((x, y))
-    return cells
+    return {(x, y) for x in range(width) for y in range(height)
+            if (x, y) not in stones and makes_five(stones, x, y, side)}
 
 
 def check_win_by_fours(stones, width, height, side, line):

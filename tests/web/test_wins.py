@@ -1,6 +1,8 @@
 """Whole-board verdicts, wins by fours drawn on the board, the strip of forced
 wins, Find a win and numbered stones, in headless Chromium. Every line the
 page draws is checked against the rules on the stones it is drawn over."""
+import sys
+
 import pytest
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
@@ -8,6 +10,9 @@ from selenium.webdriver.support.ui import WebDriverWait
 from conftest import ROOT, idle
 from test_page_review import fresh, reviewed
 from test_reasoning import cdp
+
+sys.path.insert(0, str(ROOT / "bench"))
+from make_solver_games import makes_five as plain_makes_five  # noqa: E402  the plain five check
 
 # Black's diagonal from the corner: White leaves the five at 4,4 open (moves
 # 8 and 10) and Black does not make it (move 9) until move 11.
@@ -28,7 +33,6 @@ RINGED = "return [...document.querySelectorAll('#board [data-found]')].map(c => 
 PLAYED = "return [...document.querySelectorAll('#board [data-played]')].map(c => [+c.dataset.x, +c.dataset.y])"
 NUMBERS = ("return [...document.querySelectorAll('#board [data-number]')].map(c => "
            "[+c.dataset.number, +c.dataset.x, +c.dataset.y])")
-DIRECTIONS = ((1, 0), (0, 1), (1, 1), (1, -1))
 
 
 def cells_of(moves):
@@ -36,17 +40,7 @@ def cells_of(moves):
 
 
 def makes_five(stones, cell, stone):
-    x, y = cell
-    for dx, dy in DIRECTIONS:
-        run = 1
-        for sign in (1, -1):
-            cx, cy = x + sign * dx, y + sign * dy
-            while stones.get((cx, cy)) == stone:
-                run += 1
-                cx, cy = cx + sign * dx, cy + sign * dy
-        if run >= 5:
-            return True
-    return False
+    return plain_makes_five(stones, *cell, stone)
 
 
 def fives(stones, stone):
